@@ -1,0 +1,35 @@
+# Two commands set everything up: `make run` and `make test`.
+BUILD_DIR ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: all bootstrap configure build run test bench fuzz clean
+
+all: build
+
+bootstrap:
+	scripts/bootstrap
+
+configure: bootstrap
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+run: build
+	$(BUILD_DIR)/src/app/sayloom $(ARGS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 300 $(CTEST_ARGS)
+
+bench: build
+	scripts/run-benchmarks $(BUILD_DIR)
+
+# Fuzz targets need clang's libFuzzer; they live in their own build folder.
+fuzz:
+	scripts/bootstrap --fuzz
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DSAYLOOM_BUILD_FUZZERS=ON -DSAYLOOM_BUILD_TESTS=OFF -DSAYLOOM_BUILD_BENCHMARKS=OFF
+	cmake --build build-fuzz
+
+clean:
+	rm -rf $(BUILD_DIR) build-fuzz

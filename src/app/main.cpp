@@ -1,0 +1,42 @@
+#include "DevCommand.h"
+#include "Output.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace sayloom;
+
+namespace {
+
+QCoro::Task<> runAndExit(DevCommand command)
+{
+    const int status = co_await command.run();
+    std::fflush(stdout);
+    QCoreApplication::exit(status);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    const std::optional<DevCommand> command = DevCommand::parse(arguments);
+    if (!command) {
+        Output::printLine(QStringLiteral(
+                "Sayloom's desktop application is not built yet; see README for the developer commands."));
+        return 0;
+    }
+
+    // A command runs as one task on the main thread while the event loop serves whatever it waits for; no window
+    // and no display connection.
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Sayloom"));
+    QCoreApplication::setApplicationName(QStringLiteral("Sayloom"));
+    QTimer::singleShot(0, &application, [&command] { runAndExit(*command); });
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,294 @@
+#include "DictionaryCorrector.h"
+
+#include "UnicodeText.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <bit>
+#include <map>
+#include <vector>
+
+namespace sayloom {
+
+namespace {
+
+// Running every rule's expression over every transcript costs a few milliseconds with a large dictionary, almost
+// all of it spent on rules that cannot match. Each rule therefore carries a signature: hashes of the case-folded
+// first character and adjacent character pairs of its parts. A rule runs only when the text contains every one of
+// them, which it must if the expression is to match, since the parts match literally, ignoring case.
+
+// Two characters that match each other ignoring case fold to the same value: going through the upper case first
+// joins the pairs that simple case folding alone keeps apart (dotless i, long s).
+char32_t folded(char32_t c)
+{
+    if (c < 0x80) {
+        return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+    }
+    return QChar::toCaseFolded(QChar::toLower(QChar::toUpper(c)));
+}
+
+uint32_t mixed(char32_t first, char32_t second)
+{
+    const uint64_t x = ((uint64_t(first) << 32) | second) * 0x9E3779B97F4A7C15ull;
+    return uint32_t(x >> 32) ^ uint32_t(x);
+}
+
+// No code point reaches this value, so a single character never collides with a pair by construction.
+constexpr char32_t noCharacter = 0x110000;
+
+uint32_t unigram(char32_t c)
+{
+    return mixed(c, noCharacter);
+}
+
+// Longer phrases gain nothing from more hashes; the expression still decides.
+constexpr size_t maxSignatureHashes = 24;
+
+std::vector<uint32_t> signatureOf(const QStringList& parts)
+{
+    std::vector<uint32_t> hashes;
+    for (const QString& part : parts) {
+        qsizetype i = 0;
+        char32_t previous = folded(UnicodeText::nextCodePoint(part, i));
+        hashes.push_back(unigram(previous));
+        while (i < part.size() && hashes.size() < maxSignatureHashes) {
+            const char32_t current = folded(UnicodeText::nextCodePoint(part, i));
+            hashes.push_back(mixed(previous, current));
+            previous = current;
+        }
+        if (hashes.size() >= maxSignatureHashes) {
+            break;
+        }
+    }
+    std::sort(hashes.begin(), hashes.end());
+    hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
+    return hashes;
+}
+
+// A bit set of the hashes a text contains, sized to keep collisions rare.
+class TextSignature {
+public:
+    explicit TextSignature(QStringView text)
+    {
+        // About 16 bits per character keeps false positives rare; past 8 MB the set is saturated anyway.
+        const size_t wanted = std::clamp<size_t>(size_t(text.size()) * 16, 4096, size_t(1) << 26);
+        m_bits.assign(std::bit_ceil(wanted) / 64, 0);
+        m_mask = uint32_t(m_bits.size() * 64 - 1);
+        char32_t previous = noCharacter;
+        for (qsizetype i = 0; i < text.size();) {
+            const char32_t current = folded(UnicodeText::nextCodePoint(text, i));
+            set(unigram(current));
+            if (previous != noCharacter) {
+                set(mixed(previous, current));
+            }
+            previous = current;
+        }
+    }
+
+    bool containsAll(const uint32_t* begin, const uint32_t* end) const
+    {
+        return std::all_of(begin, end, [this](uint32_t hash) {
+            const uint32_t bit = hash & m_mask;
+            return (m_bits[bit >> 6] >> (bit & 63)) & 1;
+        });
+    }
+
+private:
+    void set(uint32_t hash)
+    {
+        const uint32_t bit = hash & m_mask;
+        m_bits[bit >> 6] |= uint64_t(1) << (bit & 63);
+    }
+
+    std::vector<uint64_t> m_bits;
+    uint32_t m_mask = 0;
+};
+
+struct Match {
+    qsizetype start;
+    qsizetype length;
+    qsizetype rule;
+};
+
+bool sameText(QStringView matched, const QString& replacement)
+{
+    if (matched == replacement) {
+        return true;
+    }
+    return matched.toString().normalized(QString::NormalizationForm_C) ==
+           replacement.normalized(QString::NormalizationForm_C);
+}
+
+} // namespace
+
+struct DictionaryCorrector::Compiled {
+    QList<Rule> rules;
+    // The signature of rule i is signatures[offsets[i], offsets[i + 1]).
+    std::vector<uint32_t> signatures;
+    std::vector<size_t> offsets{0};
+};
+
+DictionaryCorrector::DictionaryCorrector()
+    : m_compiled(std::make_shared<const Compiled>())
+{
+}
+
+DictionaryCorrector::DictionaryCorrector(const QList<DictionaryEntry>& entries)
+{
+    struct Candidate {
+        const QString* heard;
+        const QString* replacement;
+    };
+    QList<Candidate> candidates;
+    candidates.reserve(entries.size() * 2);
+    for (const DictionaryEntry& entry : entries) {
+        if (entry.heardAs) {
+            candidates.append(Candidate{&*entry.heardAs, &entry.phrase});
+        }
+    }
+    // Every phrase also listens for itself, so the written form is enforced in its capitalisation and in its
+    // joined-up and hyphenated variants.
+    for (const DictionaryEntry& entry : entries) {
+        candidates.append(Candidate{&entry.phrase, &entry.phrase});
+    }
+
+    auto compiled = std::make_shared<Compiled>();
+    QSet<QString> keys;
+    for (const Candidate& candidate : candidates) {
+        const QStringList candidateParts = parts(*candidate.heard);
+        if (candidateParts.isEmpty()) {
+            continue;
+        }
+        const QString key = candidateParts.join(u' ').toLower();
+        if (keys.contains(key)) {
+            continue;
+        }
+        keys.insert(key);
+        // A lone surrogate is the one thing that keeps an escaped literal from compiling; every other pattern is
+        // compiled on its first use, so building stays cheap for large dictionaries.
+        if (std::any_of(candidateParts.begin(), candidateParts.end(),
+                        [](const QString& part) { return UnicodeText::containsLoneSurrogate(part); })) {
+            continue;
+        }
+        compiled->rules.append({key, QRegularExpression(patternSource(candidateParts), patternOptions),
+                                *candidate.replacement});
+        const std::vector<uint32_t> signature = signatureOf(candidateParts);
+        compiled->signatures.insert(compiled->signatures.end(), signature.begin(), signature.end());
+        compiled->offsets.push_back(compiled->signatures.size());
+    }
+    m_compiled = std::move(compiled);
+}
+
+const QList<DictionaryCorrector::Rule>& DictionaryCorrector::rules() const
+{
+    return m_compiled->rules;
+}
+
+DictionaryCorrector::Result DictionaryCorrector::apply(const QString& text) const
+{
+    const Compiled& compiled = *m_compiled;
+    if (compiled.rules.isEmpty() || text.isEmpty()) {
+        return {text, {}};
+    }
+
+    // The regular-expression engine refuses invalid UTF-16; a lone surrogate stands in as U+FFFD, which is
+    // neither a letter nor a digit either, and positions stay the same.
+    const QString subject = UnicodeText::withLoneSurrogatesReplaced(text);
+    const TextSignature signature(subject);
+
+    std::vector<Match> matches;
+    for (qsizetype r = 0; r < compiled.rules.size(); ++r) {
+        const uint32_t* hashes = compiled.signatures.data();
+        if (!signature.containsAll(hashes + compiled.offsets[r], hashes + compiled.offsets[r + 1])) {
+            continue;
+        }
+        auto iterator = compiled.rules[r].pattern.globalMatch(
+                subject, 0, QRegularExpression::NormalMatch, QRegularExpression::DontCheckSubjectStringMatchOption);
+        while (iterator.hasNext()) {
+            const QRegularExpressionMatch match = iterator.next();
+            matches.push_back({match.capturedStart(), match.capturedLength(), r});
+        }
+    }
+    if (matches.empty()) {
+        return {text, {}};
+    }
+
+    // Longer matches first, then the earlier start; the stable sort keeps rule order for equal ranges.
+    std::stable_sort(matches.begin(), matches.end(), [](const Match& a, const Match& b) {
+        return a.length != b.length ? a.length > b.length : a.start < b.start;
+    });
+    std::map<qsizetype, qsizetype> accepted; // start -> end, never overlapping
+    std::vector<Match> kept;
+    for (const Match& match : matches) {
+        const qsizetype end = match.start + match.length;
+        auto next = accepted.lower_bound(match.start);
+        if (next != accepted.end() && next->first < end) {
+            continue;
+        }
+        if (next != accepted.begin() && std::prev(next)->second > match.start) {
+            continue;
+        }
+        accepted.emplace(match.start, end);
+        kept.push_back(match);
+    }
+    std::sort(kept.begin(), kept.end(), [](const Match& a, const Match& b) { return a.start < b.start; });
+
+    Result result;
+    result.text.reserve(text.size() + 16);
+    qsizetype cursor = 0;
+    for (const Match& match : kept) {
+        const QString& replacement = compiled.rules[match.rule].replacement;
+        result.text += QStringView(text).sliced(cursor, match.start - cursor);
+        const QStringView matched = QStringView(text).sliced(match.start, match.length);
+        if (!sameText(matched, replacement)) {
+            result.corrections.append(
+                    {matched.toString(), replacement, qint64(result.text.size()), qint64(replacement.size())});
+        }
+        result.text += replacement;
+        cursor = match.start + match.length;
+    }
+    result.text += QStringView(text).sliced(cursor);
+    return result;
+}
+
+QStringList DictionaryCorrector::parts(QStringView phrase)
+{
+    QStringList result;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < phrase.size();) {
+        const qsizetype at = i;
+        const char32_t c = UnicodeText::nextCodePoint(phrase, i);
+        if (c == u'-' || UnicodeText::isWhiteSpace(c)) {
+            if (at > start) {
+                result.append(phrase.sliced(start, at - start).toString());
+            }
+            start = i;
+        }
+    }
+    if (start < phrase.size()) {
+        result.append(phrase.sliced(start).toString());
+    }
+    return result;
+}
+
+QString DictionaryCorrector::patternSource(const QStringList& parts)
+{
+    QStringList escaped;
+    escaped.reserve(parts.size());
+    for (const QString& part : parts) {
+        escaped.append(QRegularExpression::escape(part));
+    }
+    return u"(?<![\\p{L}\\p{N}])" + escaped.join(u"(?:\\s*-\\s*|\\s+)?") + u"(?![\\p{L}\\p{N}])";
+}
+
+std::optional<QRegularExpression> DictionaryCorrector::pattern(const QStringList& parts)
+{
+    QRegularExpression expression(patternSource(parts), patternOptions);
+    if (!expression.isValid()) {
+        return std::nullopt;
+    }
+    return expression;
+}
+
+} // namespace sayloom

@@ -1,0 +1,80 @@
+#include "DictionaryLint.h"
+
+#include "CommonWords.h"
+#include "DictionaryCorrector.h"
+#include "EnglishWords.h"
+#include "UnicodeText.h"
+
+#include <algorithm>
+
+namespace sayloom {
+
+namespace {
+
+QString quoted(const QString& text)
+{
+    return u"\u201C" + text + u"\u201D";
+}
+
+} // namespace
+
+QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<DictionaryEntry>& entries)
+{
+    return warnings(entry, entries, EnglishWords::words());
+}
+
+QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<DictionaryEntry>& entries,
+                                     const QSet<QString>& englishWords)
+{
+    QStringList parts = DictionaryCorrector::parts(entry.heard());
+    if (parts.isEmpty()) {
+        return {};
+    }
+    for (QString& part : parts) {
+        part = part.toLower();
+    }
+    const QString key = parts.join(u' ');
+    const QSet<QString>& common = CommonWords::words();
+    QStringList result;
+
+    if (!entry.heardAs && parts.size() == 1 && common.contains(key) && entry.phrase != key) {
+        result.append(quoted(key) + u" is a common word. Every " + quoted(key) + u" will be written as " +
+                      quoted(entry.phrase) + u".");
+    }
+
+    if (entry.heardAs && entry.heardAs->compare(entry.phrase, Qt::CaseInsensitive) != 0) {
+        if (parts.size() == 1 && common.contains(key)) {
+            result.append(quoted(key) +
+                          u" is one of the most common English words. This would change it in almost every take.");
+        } else if (parts.size() == 1 && englishWords.contains(key)) {
+            result.append(quoted(key) + u" is an ordinary word, so every " + quoted(key) + u" you say will become " +
+                          quoted(entry.phrase) + u". A longer phrase is safer.");
+        } else if (parts.size() >= 2 &&
+                   std::all_of(parts.begin(), parts.end(), [&](const QString& part) { return common.contains(part); })) {
+            result.append(quoted(key) + u" is an everyday phrase. It will be rewritten wherever you say it.");
+        }
+    }
+
+    if (parts.size() >= 2) {
+        const QString joined = parts.join(QString());
+        if (englishWords.contains(joined) || common.contains(joined)) {
+            result.append(u"Also matches the ordinary word " + quoted(joined) +
+                          u", because joined-up spellings are caught too.");
+        }
+    }
+
+    if (UnicodeText::letterCount(key) < 3) {
+        result.append(QStringLiteral("Very short entries match often. Check this doesn't catch initials or abbreviations."));
+    }
+
+    const QString heard = entry.heard().toLower();
+    const bool duplicate = std::any_of(entries.begin(), entries.end(), [&](const DictionaryEntry& other) {
+        return other.id != entry.id && other.heard().toLower() == heard;
+    });
+    if (duplicate) {
+        result.append(u"Another entry already listens for " + quoted(entry.heard()) + u".");
+    }
+    return result;
+}
+
+} // namespace sayloom
