@@ -65,8 +65,8 @@ std::optional<DevCommand> DevCommand::parse(const QStringList& arguments)
         return DevCommand(SelfTest{});
     }
     if (first == u"--record") {
-        return DevCommand(Record{count >= 2 ? number(arguments[1]).value_or(defaultRecordSeconds)
-                                            : defaultRecordSeconds});
+        return DevCommand(
+                Record{count >= 2 ? number(arguments[1]).value_or(defaultRecordSeconds) : defaultRecordSeconds});
     }
     return std::nullopt;
 }

@@ -7,8 +7,8 @@ namespace sayloom {
 
 const QString& AppPaths::support()
 {
-    static const QString path =
-            QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(QStringLiteral("Sayloom"));
+    static const QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                                        .filePath(QStringLiteral("Sayloom"));
     return path;
 }
 

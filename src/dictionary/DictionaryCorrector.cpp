@@ -171,8 +171,8 @@ DictionaryCorrector::DictionaryCorrector(const QList<DictionaryEntry>& entries)
                         [](const QString& part) { return UnicodeText::containsLoneSurrogate(part); })) {
             continue;
         }
-        compiled->rules.append({key, QRegularExpression(patternSource(candidateParts), patternOptions),
-                                *candidate.replacement});
+        compiled->rules.append(
+                {key, QRegularExpression(patternSource(candidateParts), patternOptions), *candidate.replacement});
         const std::vector<uint32_t> signature = signatureOf(candidateParts);
         compiled->signatures.insert(compiled->signatures.end(), signature.begin(), signature.end());
         compiled->offsets.push_back(compiled->signatures.size());
@@ -203,8 +203,8 @@ DictionaryCorrector::Result DictionaryCorrector::apply(const QString& text) cons
         if (!signature.containsAll(hashes + compiled.offsets[r], hashes + compiled.offsets[r + 1])) {
             continue;
         }
-        auto iterator = compiled.rules[r].pattern.globalMatch(
-                subject, 0, QRegularExpression::NormalMatch, QRegularExpression::DontCheckSubjectStringMatchOption);
+        auto iterator = compiled.rules[r].pattern.globalMatch(subject, 0, QRegularExpression::NormalMatch,
+                                                              QRegularExpression::DontCheckSubjectStringMatchOption);
         while (iterator.hasNext()) {
             const QRegularExpressionMatch match = iterator.next();
             matches.push_back({match.capturedStart(), match.capturedLength(), r});

@@ -37,16 +37,16 @@ std::optional<DictionaryEntry> entryFromLine(QStringView line)
 
 const QString& DictionaryFile::header()
 {
-    static const QString text = QStringLiteral(
-            "# Sayloom dictionary\n"
-            "#\n"
-            "# One entry per line. Edit here or in the app; changes show up in both.\n"
-            "#\n"
-            "#   A word or phrase to recognize:      Supabase\n"
-            "#   A correction, heard -> written:     cloud code -> Claude Code\n"
-            "#\n"
-            "# Corrections match whole words, ignore case, and also catch joined-up or\n"
-            "# hyphenated spellings: \"cloud code\" also matches \"CloudCode\" and \"cloud-code\".\n");
+    static const QString text =
+            QStringLiteral("# Sayloom dictionary\n"
+                           "#\n"
+                           "# One entry per line. Edit here or in the app; changes show up in both.\n"
+                           "#\n"
+                           "#   A word or phrase to recognize:      Supabase\n"
+                           "#   A correction, heard -> written:     cloud code -> Claude Code\n"
+                           "#\n"
+                           "# Corrections match whole words, ignore case, and also catch joined-up or\n"
+                           "# hyphenated spellings: \"cloud code\" also matches \"CloudCode\" and \"cloud-code\".\n");
     return text;
 }
 
@@ -93,7 +93,8 @@ std::optional<QString> DictionaryFile::readText(const QString& path)
         return std::nullopt;
     }
     // The decoder keeps a leading byte-order mark so that parse() sees the file exactly as it is.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder(bytes);
     if (decoder.hasError()) {
         return std::nullopt;

@@ -49,8 +49,8 @@ QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<D
         } else if (parts.size() == 1 && englishWords.contains(key)) {
             result.append(quoted(key) + u" is an ordinary word, so every " + quoted(key) + u" you say will become " +
                           quoted(entry.phrase) + u". A longer phrase is safer.");
-        } else if (parts.size() >= 2 &&
-                   std::all_of(parts.begin(), parts.end(), [&](const QString& part) { return common.contains(part); })) {
+        } else if (parts.size() >= 2 && std::all_of(parts.begin(), parts.end(),
+                                                    [&](const QString& part) { return common.contains(part); })) {
             result.append(quoted(key) + u" is an everyday phrase. It will be rewritten wherever you say it.");
         }
     }
@@ -64,7 +64,8 @@ QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<D
     }
 
     if (UnicodeText::letterCount(key) < 3) {
-        result.append(QStringLiteral("Very short entries match often. Check this doesn't catch initials or abbreviations."));
+        result.append(
+                QStringLiteral("Very short entries match often. Check this doesn't catch initials or abbreviations."));
     }
 
     const QString heard = entry.heard().toLower();
