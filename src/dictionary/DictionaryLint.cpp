@@ -70,7 +70,7 @@ QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<D
 
     const QString heard = entry.heard().toLower();
     const bool duplicate = std::any_of(entries.begin(), entries.end(), [&](const DictionaryEntry& other) {
-        return other.id != entry.id && other.heard().toLower() == heard;
+        return UnicodeText::lowerCasedEquals(other.heard(), heard) && other.id != entry.id;
     });
     if (duplicate) {
         result.append(u"Another entry already listens for " + quoted(entry.heard()) + u".");

@@ -105,6 +105,33 @@ qsizetype letterCount(QStringView text)
     return count;
 }
 
+bool lowerCasedEquals(QStringView text, QStringView lowered)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < text.size() && j < lowered.size()) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80) {
+            // The lint compares every entry with every other; plain ASCII must not pay for the Unicode tables.
+            if (char16_t(unit >= u'A' && unit <= u'Z' ? unit + 32 : unit) != lowered[j].unicode()) {
+                return false;
+            }
+            ++i;
+            ++j;
+            continue;
+        }
+        const char32_t c = nextCodePoint(text, i);
+        // Lower-casing a string maps code point by code point, except for the dotted capital I, which becomes two.
+        if (c == 0x130) {
+            return text.toString().toLower() == lowered;
+        }
+        if (QChar::toLower(c) != nextCodePoint(lowered, j)) {
+            return false;
+        }
+    }
+    return i == text.size() && j == lowered.size();
+}
+
 bool containsLoneSurrogate(QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -24,6 +24,9 @@ QList<QStringView> nonEmptyLines(QStringView text);
 // Number of code points that are letters (general category L*).
 qsizetype letterCount(QStringView text);
 
+// Whether text.toLower() == lowered, without building the lower-cased copy in the common case.
+bool lowerCasedEquals(QStringView text, QStringView lowered);
+
 bool containsLoneSurrogate(QStringView text);
 // Replaces every lone surrogate by U+FFFD; the length in code units stays the same.
 QString withLoneSurrogatesReplaced(const QString& text);

@@ -3,6 +3,7 @@
 #include "CommonWords.h"
 #include "EnglishWords.h"
 #include "Printers.h"
+#include "UnicodeText.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -95,6 +96,23 @@ TEST(DictionaryLint, DuplicatesAreWholeHeardTextsOfOtherEntries)
     EXPECT_TRUE(lint(hyphen, {hyphen, spaced}).isEmpty());
     // A correction listens for its heard form, a word for its phrase.
     EXPECT_EQ(lint(correction(u"Velda"_s, u"VELDA"_s), {DictionaryEntry(u"velda"_s)}).size(), 1);
+}
+
+TEST(DictionaryLint, DuplicateCheckLowerCasesLikeQString)
+{
+    // The allocation-free comparison must agree with QString::toLower for every code point.
+    for (char32_t c = 1; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            continue;
+        }
+        const QString text = u"a"_s + QString::fromUcs4(&c, 1) + u"B"_s;
+        ASSERT_TRUE(UnicodeText::lowerCasedEquals(text, text.toLower())) << uint32_t(c);
+        ASSERT_FALSE(UnicodeText::lowerCasedEquals(text, QString(text.toLower() + u"b"_s))) << uint32_t(c);
+    }
+    EXPECT_TRUE(UnicodeText::lowerCasedEquals(u"\u0130stanbul"_s, u"i\u0307stanbul"_s));
+    EXPECT_FALSE(UnicodeText::lowerCasedEquals(u"\u0130stanbul"_s, u"istanbul"_s));
+    EXPECT_FALSE(UnicodeText::lowerCasedEquals(u"Velda"_s, u"veld"_s));
+    EXPECT_TRUE(UnicodeText::lowerCasedEquals(u""_s, u""_s));
 }
 
 TEST(DictionaryLint, WordListLoadsLowerCasedFromAnyLineEnding)
