@@ -1,0 +1,47 @@
+#include "SayloomProcess.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace sayloom {
+
+namespace {
+
+// Large dictionaries take a while on a loaded machine; the limit only stops a hung run from blocking the suite.
+constexpr int finishLimitMilliseconds = 60'000;
+
+} // namespace
+
+QString SayloomProcess::executable()
+{
+    return QStringLiteral(SAYLOOM_EXECUTABLE);
+}
+
+SayloomProcess::Result SayloomProcess::run(const QStringList& arguments, const QString& dataHome)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProgram(executable());
+    process.setArguments(arguments);
+    process.start(QIODevice::ReadOnly);
+
+    Result result;
+    if (!process.waitForFinished(finishLimitMilliseconds)) {
+        process.kill();
+        process.waitForFinished();
+        result.standardError = process.readAllStandardError();
+        return result;
+    }
+    result.exitedNormally = process.exitStatus() == QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.standardOutput = process.readAllStandardOutput();
+    result.standardError = process.readAllStandardError();
+    return result;
+}
+
+} // namespace sayloom

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace sayloom {
+
+// One run of the real sayloom executable, with its data folder redirected so the user's files are never read.
+class SayloomProcess {
+public:
+    struct Result {
+        // False when the process did not start, crashed or had to be killed.
+        bool exitedNormally = false;
+        int exitCode = -1;
+        QByteArray standardOutput;
+        QByteArray standardError;
+    };
+
+    SayloomProcess() = delete;
+
+    static QString executable();
+    // Runs to completion with XDG_DATA_HOME set to `dataHome` and a UTF-8 locale, so arguments and output are
+    // UTF-8 whatever the calling environment says.
+    static Result run(const QStringList& arguments, const QString& dataHome);
+};
+
+} // namespace sayloom
