@@ -105,6 +105,9 @@ private:
     uint32_t m_mask = 0;
 };
 
+// Far below the size at which the engine refuses a literal pattern (some 32,000 characters).
+constexpr qsizetype eagerCompileLength = 2000;
+
 struct Match {
     qsizetype start;
     qsizetype length;
@@ -165,14 +168,18 @@ DictionaryCorrector::DictionaryCorrector(const QList<DictionaryEntry>& entries)
             continue;
         }
         keys.insert(key);
-        // A lone surrogate is the one thing that keeps an escaped literal from compiling; every other pattern is
-        // compiled on its first use, so building stays cheap for large dictionaries.
+        // An escaped literal fails to compile only when it holds a lone surrogate or grows past the engine's size
+        // limit. Short patterns are therefore compiled on first use, which keeps building cheap for large
+        // dictionaries; the rare long one is compiled now, so a rule exists only if its pattern does.
         if (std::any_of(candidateParts.begin(), candidateParts.end(),
                         [](const QString& part) { return UnicodeText::containsLoneSurrogate(part); })) {
             continue;
         }
-        compiled->rules.append(
-                {key, QRegularExpression(patternSource(candidateParts), patternOptions), *candidate.replacement});
+        QRegularExpression expression(patternSource(candidateParts), patternOptions);
+        if (expression.pattern().size() > eagerCompileLength && !expression.isValid()) {
+            continue;
+        }
+        compiled->rules.append({key, std::move(expression), *candidate.replacement});
         const std::vector<uint32_t> signature = signatureOf(candidateParts);
         compiled->signatures.insert(compiled->signatures.end(), signature.begin(), signature.end());
         compiled->offsets.push_back(compiled->signatures.size());
@@ -200,7 +207,8 @@ DictionaryCorrector::Result DictionaryCorrector::apply(const QString& text) cons
     std::vector<Match> matches;
     for (qsizetype r = 0; r < compiled.rules.size(); ++r) {
         const uint32_t* hashes = compiled.signatures.data();
-        if (!signature.containsAll(hashes + compiled.offsets[r], hashes + compiled.offsets[r + 1])) {
+        if (!signature.containsAll(hashes + compiled.offsets[r], hashes + compiled.offsets[r + 1]) ||
+            !compiled.rules[r].pattern.isValid()) {
             continue;
         }
         auto iterator = compiled.rules[r].pattern.globalMatch(subject, 0, QRegularExpression::NormalMatch,
