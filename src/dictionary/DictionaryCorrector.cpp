@@ -13,10 +13,11 @@ namespace sayloom {
 
 namespace {
 
-// Running every rule's expression over every transcript costs a few milliseconds with a large dictionary, almost
-// all of it spent on rules that cannot match. Each rule therefore carries a signature: hashes of the case-folded
-// first character and adjacent character pairs of its parts. A rule runs only when the text contains every one of
-// them, which it must if the expression is to match, since the parts match literally, ignoring case.
+// Running every rule's expression over every transcript costs milliseconds with a large dictionary, almost all of
+// it spent on rules that cannot match. Each rule therefore carries a signature: hashes of the case-folded character
+// sequences of its parts, every run of four characters (or the whole part when it is shorter). A rule runs only
+// when the text contains every one of them, which it must if the expression is to match, since the parts match
+// literally, ignoring case.
 
 // Two characters that match each other ignoring case fold to the same value: going through the upper case first
 // joins the pairs that simple case folding alone keeps apart (dotless i, long s).
@@ -28,18 +29,26 @@ char32_t folded(char32_t c)
     return QChar::toCaseFolded(QChar::toLower(QChar::toUpper(c)));
 }
 
-uint32_t mixed(char32_t first, char32_t second)
+constexpr qsizetype gramLength = 4;
+
+uint32_t gramHash(const char32_t* begin, const char32_t* end)
 {
-    const uint64_t x = ((uint64_t(first) << 32) | second) * 0x9E3779B97F4A7C15ull;
-    return uint32_t(x >> 32) ^ uint32_t(x);
+    uint64_t hash = 0x84222325cbf29ce4ull;
+    for (const char32_t* c = begin; c != end; ++c) {
+        hash = (hash ^ *c) * 0x9E3779B97F4A7C15ull;
+        hash ^= hash >> 29;
+    }
+    return uint32_t(hash >> 32) ^ uint32_t(hash);
 }
 
-// No code point reaches this value, so a single character never collides with a pair by construction.
-constexpr char32_t noCharacter = 0x110000;
-
-uint32_t unigram(char32_t c)
+std::vector<char32_t> foldedCodePoints(QStringView text)
 {
-    return mixed(c, noCharacter);
+    std::vector<char32_t> result;
+    result.reserve(size_t(text.size()));
+    for (qsizetype i = 0; i < text.size();) {
+        result.push_back(folded(UnicodeText::nextCodePoint(text, i)));
+    }
+    return result;
 }
 
 // Longer phrases gain nothing from more hashes; the expression still decides.
@@ -49,40 +58,40 @@ std::vector<uint32_t> signatureOf(const QStringList& parts)
 {
     std::vector<uint32_t> hashes;
     for (const QString& part : parts) {
-        qsizetype i = 0;
-        char32_t previous = folded(UnicodeText::nextCodePoint(part, i));
-        hashes.push_back(unigram(previous));
-        while (i < part.size() && hashes.size() < maxSignatureHashes) {
-            const char32_t current = folded(UnicodeText::nextCodePoint(part, i));
-            hashes.push_back(mixed(previous, current));
-            previous = current;
+        const std::vector<char32_t> codePoints = foldedCodePoints(part);
+        const char32_t* begin = codePoints.data();
+        const qsizetype count = qsizetype(codePoints.size());
+        if (count <= gramLength) {
+            hashes.push_back(gramHash(begin, begin + count));
+            continue;
         }
-        if (hashes.size() >= maxSignatureHashes) {
-            break;
+        for (qsizetype i = 0; i + gramLength <= count && hashes.size() < maxSignatureHashes; ++i) {
+            hashes.push_back(gramHash(begin + i, begin + i + gramLength));
         }
     }
     std::sort(hashes.begin(), hashes.end());
     hashes.erase(std::unique(hashes.begin(), hashes.end()), hashes.end());
+    if (hashes.size() > maxSignatureHashes) {
+        hashes.resize(maxSignatureHashes);
+    }
     return hashes;
 }
 
-// A bit set of the hashes a text contains, sized to keep collisions rare.
+// A bit set of every character sequence of one to four characters that the text contains.
 class TextSignature {
 public:
     explicit TextSignature(QStringView text)
     {
-        // About 16 bits per character keeps false positives rare; past 8 MB the set is saturated anyway.
-        const size_t wanted = std::clamp<size_t>(size_t(text.size()) * 16, 4096, size_t(1) << 26);
+        // Four hashes per character in 64 bits keeps false positives rare; past 8 MB the set is saturated anyway.
+        const size_t wanted = std::clamp<size_t>(size_t(text.size()) * 64, 8192, size_t(1) << 26);
         m_bits.assign(std::bit_ceil(wanted) / 64, 0);
         m_mask = uint32_t(m_bits.size() * 64 - 1);
-        char32_t previous = noCharacter;
-        for (qsizetype i = 0; i < text.size();) {
-            const char32_t current = folded(UnicodeText::nextCodePoint(text, i));
-            set(unigram(current));
-            if (previous != noCharacter) {
-                set(mixed(previous, current));
+        const std::vector<char32_t> codePoints = foldedCodePoints(text);
+        const char32_t* data = codePoints.data();
+        for (qsizetype end = 1; end <= qsizetype(codePoints.size()); ++end) {
+            for (qsizetype length = 1; length <= std::min(gramLength, end); ++length) {
+                set(gramHash(data + end - length, data + end));
             }
-            previous = current;
         }
     }
 
@@ -285,7 +294,23 @@ QString DictionaryCorrector::patternSource(const QStringList& parts)
     QStringList escaped;
     escaped.reserve(parts.size());
     for (const QString& part : parts) {
-        escaped.append(QRegularExpression::escape(part));
+        QString literal;
+        literal.reserve(part.size() * 2);
+        for (const QChar c : part) {
+            const char16_t unit = c.unicode();
+            // "\0" followed by digits would read as an octal escape, so NUL gets the unambiguous form.
+            if (unit == 0) {
+                literal += u"\\x{0}";
+                continue;
+            }
+            // Any other ASCII punctuation is literal behind a backslash; letters, digits, the underscore and every
+            // non-ASCII character are literal as they stand.
+            if (unit < 0x80 && !c.isLetterOrNumber() && unit != u'_') {
+                literal += u'\\';
+            }
+            literal += c;
+        }
+        escaped.append(literal);
     }
     return u"(?<![\\p{L}\\p{N}])" + escaped.join(u"(?:\\s*-\\s*|\\s+)?") + u"(?![\\p{L}\\p{N}])";
 }

@@ -49,6 +49,11 @@ TEST(DictionaryCorrector, PatternIsLiteralPartsBetweenWordBoundaries)
                 << utf8(QString::fromUtf16(part));
     }
     EXPECT_FALSE(DictionaryCorrector::pattern({u"a"_s + QChar(0xD800)}).has_value());
+    // NUL followed by digits must not turn into an octal escape.
+    const auto nul = DictionaryCorrector::pattern({QChar(0) + u"12"_s});
+    ASSERT_TRUE(nul.has_value());
+    EXPECT_TRUE(nul->match(u" "_s + QChar(0) + u"12 "_s).hasMatch());
+    EXPECT_FALSE(nul->match(u" \n "_s).hasMatch());
 }
 
 TEST(DictionaryCorrector, RulesFollowCandidateOrderAndFirstKeyWins)
@@ -199,11 +204,11 @@ TEST(DictionaryCorrector, CopiesShareRulesAndApplyConcurrently)
 // alphabet includes letters whose case pairs are irregular, combining marks, a non-BMP letter and lone surrogates.
 QString randomWord(QRandomGenerator& random)
 {
-    static const QStringList pieces{u"a"_s,          u"b"_s,          u"A"_s,      u"B"_s,       u"c"_s,
-                                    u"\u00DF"_s,     u"\u1E9E"_s,     u"\u0131"_s, u"I"_s,       u"i"_s,
-                                    u"\u0130"_s,     u"\u017F"_s,     u"s"_s,      u"\u03C3"_s,  u"\u03C2"_s,
-                                    u"\u03A3"_s,     u"\u212A"_s,     u"k"_s,      u"e\u0301"_s, u"\u00E9"_s,
-                                    u"\U00010400"_s, u"\U00010428"_s, u"."_s,      u"1"_s,       u"'"_s};
+    static const QStringList pieces{
+            u"a"_s,          u"b"_s,      u"A"_s,      u"B"_s,      u"c"_s,           u"\u00DF"_s, u"\u1E9E"_s,
+            u"\u0131"_s,     u"I"_s,      u"i"_s,      u"\u0130"_s, u"\u017F"_s,      u"s"_s,      u"\u03C3"_s,
+            u"\u03C2"_s,     u"\u03A3"_s, u"\u212A"_s, u"k"_s,      u"e\u0301"_s,     u"\u00E9"_s, u"\U00010400"_s,
+            u"\U00010428"_s, u"."_s,      u"1"_s,      u"'"_s,      QString(QChar(0))};
     QString word;
     const int length = 1 + random.bounded(3);
     for (int i = 0; i < length; ++i) {
@@ -264,7 +269,7 @@ TEST(DictionaryCorrector, AgreesWithTheStraightforwardCorrectorOnRandomInput)
         }
     }
     // The generator must actually exercise replacements, or the comparison proves nothing.
-    EXPECT_GT(corrections, 500);
+    EXPECT_GT(corrections, 300);
 }
 
 } // namespace
