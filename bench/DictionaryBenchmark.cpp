@@ -86,6 +86,17 @@ void BM_CorrectorBuildAndCompileAll(benchmark::State& state)
 }
 BENCHMARK(BM_CorrectorBuildAndCompileAll)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
+// What a dictation right after an edit pays: the rebuild plus the first apply, which compiles the patterns of the
+// rules the transcript could match.
+void BM_CorrectorBuildAndFirstApply(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const DictionaryCorrector corrector(entries());
+        benchmark::DoNotOptimize(corrector.apply(transcript().text));
+    }
+}
+BENCHMARK(BM_CorrectorBuildAndFirstApply)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+
 void BM_LoadSystemWordList(benchmark::State& state)
 {
     qsizetype size = 0;
