@@ -132,17 +132,9 @@ const CorrectRow correctRows[] = {
          u"corrected: Supabase # product and supabase\n  supabase # product -> Supabase # product\n"_s},
         {"CrLfLineEnds", "cloud code -> Claude Code\r\nsupa base -> Supabase\r\n", u"cloud code on supa base"_s,
          u"corrected: Claude Code on Supabase\n  cloud code -> Claude Code\n  supa base -> Supabase\n"_s},
-        {"CrLineEnds", "cloud code -> Claude Code\rsupa base -> Supabase\r", u"cloud code on supa base"_s,
-         u"corrected: Claude Code on Supabase\n  cloud code -> Claude Code\n  supa base -> Supabase\n"_s},
-        {"NoFinalLineEnd", "cloud code -> Claude Code\nsupa base -> Supabase", u"cloud code on supa base"_s,
-         u"corrected: Claude Code on Supabase\n  cloud code -> Claude Code\n  supa base -> Supabase\n"_s},
         {"ByteOrderMark", "\xEF\xBB\xBFsupa base -> Supabase\n", u"supa base"_s,
          u"corrected: Supabase\n  supa base -> Supabase\n"_s},
         {"ThreeSeparators", utf8(u"cloud code -> Claude Code\nsupa base \u2192 Supabase\nget hub => GitHub\n"_s),
-         u"cloud code, supa base, get hub"_s,
-         u"corrected: Claude Code, Supabase, GitHub\n  cloud code -> Claude Code\n  supa base -> Supabase\n"
-         u"  get hub -> GitHub\n"_s},
-        {"SeparatorsWithoutBlanks", utf8(u"cloud code->Claude Code\nsupa base\u2192Supabase\nget hub=>GitHub\n"_s),
          u"cloud code, supa base, get hub"_s,
          u"corrected: Claude Code, Supabase, GitHub\n  cloud code -> Claude Code\n  supa base -> Supabase\n"
          u"  get hub -> GitHub\n"_s},
@@ -158,11 +150,7 @@ const CorrectRow correctRows[] = {
 
         // Not UTF-8: the whole file counts as empty, even its valid lines.
         {"InvalidByte", claudeCode + "\xFF\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
-        {"LoneContinuationByte", claudeCode + "\x80\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
-        {"OverlongEncoding", claudeCode + "\xC0\xAF\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
         {"EncodedSurrogate", claudeCode + "\xED\xA0\x80\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
-        {"BeyondUnicode", claudeCode + "\xF4\x90\x80\x80\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
-        {"TruncatedAtEnd", claudeCode + "\xE2\x86", u"cloud code"_s, u"corrected: cloud code\n"_s},
         {"Latin1", claudeCode + "caf\xE9 -> Caf\xE9\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
         {"BinaryFile", binaryBytes(), u"cloud code"_s, u"corrected: cloud code\n"_s},
 
@@ -177,8 +165,6 @@ const CorrectRow correctRows[] = {
         {"AcrossLineBreaks", claudeCode, u"cloud\ncode and cloud\r\ncode and cloud-\ncode"_s,
          u"corrected: Claude Code and Claude Code and Claude Code\n  cloud\ncode -> Claude Code\n"
          u"  cloud\r\ncode -> Claude Code\n  cloud-\ncode -> Claude Code\n"_s},
-        {"HyphenatedPhrase", "Wi-Fi\n", u"wifi, wi fi, WI-FI, Wi-Fi"_s,
-         u"corrected: Wi-Fi, Wi-Fi, Wi-Fi, Wi-Fi\n  wifi -> Wi-Fi\n  wi fi -> Wi-Fi\n  WI-FI -> Wi-Fi\n"_s},
         {"Apostrophes", claudeCode, u"claude code's cloud code\u2019s 'cloud code'"_s,
          u"corrected: Claude Code's Claude Code\u2019s 'Claude Code'\n  claude code -> Claude Code\n"
          u"  cloud code -> Claude Code\n  cloud code -> Claude Code\n"_s},
@@ -188,7 +174,6 @@ const CorrectRow correctRows[] = {
         {"ShortWord", "ai -> AI\n", u"said ai, AI, Ai. rain ai-powered ai_x 4ai ai4"_s,
          u"corrected: said AI, AI, AI. rain AI-powered AI_x 4ai ai4\n  ai -> AI\n  Ai -> AI\n  ai -> AI\n"
          u"  ai -> AI\n"_s},
-        {"SingleLetter", "i -> I\n", u"i think i'm in it"_s, u"corrected: I think I'm in it\n  i -> I\n  i -> I\n"_s},
         {"RepeatedMatches", "supa base -> Supabase\n", u"supa base, SUPA BASE and supabase or Supabase"_s,
          u"corrected: Supabase, Supabase and Supabase or Supabase\n  supa base -> Supabase\n"
          u"  SUPA BASE -> Supabase\n  supabase -> Supabase\n"_s},
@@ -197,18 +182,10 @@ const CorrectRow correctRows[] = {
         {"WordCapitalisation", "Supabase\n", u"SUPABASE supabase Supabase SupaBase supa-base"_s,
          u"corrected: Supabase Supabase Supabase Supabase supa-base\n  SUPABASE -> Supabase\n"
          u"  supabase -> Supabase\n  SupaBase -> Supabase\n"_s},
-        {"PatternCharactersAreLiteral", "node.js -> Node.js\nC++\n(a|b) -> AB\n", u"nodexjs node.js c++ (a|b) a"_s,
-         u"corrected: nodexjs Node.js C++ AB a\n  node.js -> Node.js\n  c++ -> C++\n  (a|b) -> AB\n"_s},
-
         // Text beyond ASCII.
-        {"EmojiAround", claudeCode, u"\U0001F44Dcloud code\U0001F389"_s,
-         u"corrected: \U0001F44DClaude Code\U0001F389\n  cloud code -> Claude Code\n"_s},
         {"AccentedLetters", utf8(u"cafe -> Caf\u00E9\n"_s), u"cafe \u00E9cafe cafe\u00E9 CAFE caf\u00E9 CAF\u00C9"_s,
          u"corrected: Caf\u00E9 \u00E9cafe cafe\u00E9 Caf\u00E9 Caf\u00E9 Caf\u00E9\n  cafe -> Caf\u00E9\n"
          u"  CAFE -> Caf\u00E9\n  caf\u00E9 -> Caf\u00E9\n  CAF\u00C9 -> Caf\u00E9\n"_s},
-        {"LettersAndDigitsOfOtherScripts", utf8(u"cafe -> Caf\u00E9\n"_s),
-         u"\u03B1cafe cafe\u0436 \u0663cafe cafe\u096B (cafe)"_s,
-         u"corrected: \u03B1cafe cafe\u0436 \u0663cafe cafe\u096B (Caf\u00E9)\n  cafe -> Caf\u00E9\n"_s},
         {"RightToLeft", utf8(u"\u05E9\u05DC\u05D5\u05DD -> Shalom\nmarhaba -> \u0645\u0631\u062D\u0628\u0627\n"_s),
          u"\u05D0\u05DE\u05E8 \u05E9\u05DC\u05D5\u05DD. \u05D4\u05E9\u05DC\u05D5\u05DD Marhaba!"_s,
          u"corrected: \u05D0\u05DE\u05E8 Shalom. \u05D4\u05E9\u05DC\u05D5\u05DD \u0645\u0631\u062D\u0628\u0627!\n"
@@ -219,16 +196,10 @@ const CorrectRow correctRows[] = {
          u"corrected: Claude Code and Kode\n  cloud code -> Claude Code\n  code -> Kode\n"_s},
         {"LongerMatchFirstEvenWhenLater", "hot air -> Hot Air\nair balloon -> Air Balloon\n", u"hot air balloon"_s,
          u"corrected: hot Air Balloon\n  air balloon -> Air Balloon\n"_s},
-        {"EarlierStartFirst", "sea bed -> Seabed\nred sea -> Red Sea\n", u"red sea bed"_s,
-         u"corrected: Red Sea bed\n  red sea -> Red Sea\n"_s},
-        {"EarlierRuleOnSameRange", "cloud code -> Claude Code\ncloudcode -> Cloudcode Inc\n", u"cloudcode"_s,
-         u"corrected: Claude Code\n  cloudcode -> Claude Code\n"_s},
         {"FirstDuplicateWins", "cloud code -> Claude Code\ncloud code -> Cloud Code\n", u"cloud code or Cloud Code"_s,
          u"corrected: Claude Code or Claude Code\n  cloud code -> Claude Code\n  Cloud Code -> Claude Code\n"_s},
         {"CorrectionsBeforeWords", "Supabase\nsupabase -> SupaBase\n", u"Supabase"_s,
          u"corrected: SupaBase\n  Supabase -> SupaBase\n"_s},
-        {"CorrectionsBeforeWordsOnSameRange", "Cloud Code\ncloudcode -> CloudCode\n", u"cloudcode and cloud code"_s,
-         u"corrected: CloudCode and Cloud Code\n  cloudcode -> CloudCode\n  cloud code -> Cloud Code\n"_s},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, CorrectCommand, ::testing::ValuesIn(correctRows),
@@ -240,8 +211,7 @@ TEST_F(CorrectCommandRun, LineOfOneHundredThousandCharacters)
     // entry still works.
     const QString word = u"L"_s + QString(99'999, u'o');
     const QString heard = word.toLower();
-    expectOutput(utf8(word + u"\nok -> OK\n"_s), heard + u" ok"_s,
-                 u"corrected: "_s + heard + u" OK\n  ok -> OK\n"_s);
+    expectOutput(utf8(word + u"\nok -> OK\n"_s), heard + u" ok"_s, u"corrected: "_s + heard + u" OK\n  ok -> OK\n"_s);
 }
 
 // The correction sits after ten megabytes of other entries, so the whole file must be read and used.
