@@ -1,0 +1,143 @@
+#include "AudioSignals.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+
+namespace sayloom::AudioSignals {
+
+namespace {
+
+constexpr double twoPi = 2.0 * std::numbers::pi;
+
+} // namespace
+
+std::vector<float> sine(double frequency, int rate, std::size_t frames, float amplitude, double phase)
+{
+    std::vector<float> samples(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        samples[i] = amplitude * float(std::sin(twoPi * frequency * double(i) / rate + phase));
+    }
+    return samples;
+}
+
+std::vector<float> square(double frequency, int rate, std::size_t frames, float amplitude)
+{
+    std::vector<float> samples(frames);
+    const double halfPeriod = rate / frequency / 2.0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        samples[i] = (std::int64_t(double(i) / halfPeriod) % 2 == 0) ? amplitude : -amplitude;
+    }
+    return samples;
+}
+
+std::vector<float> noise(std::size_t frames, float amplitude, std::uint32_t seed)
+{
+    std::mt19937 generator(seed);
+    std::uniform_real_distribution<float> distribution(-amplitude, amplitude);
+    std::vector<float> samples(frames);
+    for (float& sample : samples) {
+        sample = distribution(generator);
+    }
+    return samples;
+}
+
+std::vector<float> speechLike(int rate, std::size_t frames, std::uint32_t seed)
+{
+    std::mt19937 generator(seed);
+    std::uniform_real_distribution<double> jitter(-1.0, 1.0);
+    // Two-pole resonators at formant frequencies of an open vowel.
+    struct Resonator {
+        double a1, a2, gain, y1 = 0.0, y2 = 0.0;
+        Resonator(double frequency, double bandwidth, int rate)
+        {
+            const double r = std::exp(-std::numbers::pi * bandwidth / rate);
+            a1 = 2.0 * r * std::cos(twoPi * frequency / rate);
+            a2 = -r * r;
+            gain = 1.0 - r;
+        }
+        double step(double x)
+        {
+            const double y = gain * x + a1 * y1 + a2 * y2;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
+    };
+    Resonator formants[] = {{700, 130, rate}, {1220, 70, rate}, {2600, 160, rate}};
+    std::vector<float> samples(frames);
+    double phase = 0.0;
+    const std::size_t syllable = std::size_t(rate) / 4;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = double(i) / rate;
+        const double pitch = 120.0 + 30.0 * std::sin(twoPi * 0.7 * t);
+        phase += pitch / rate;
+        double excitation = 0.0;
+        if (phase >= 1.0) {
+            phase -= 1.0;
+            excitation = 1.0;
+        }
+        excitation += 0.02 * jitter(generator);
+        // Syllables of a quarter second: voiced for the first 70%, then a pause.
+        const double within = double(i % syllable) / double(syllable);
+        const double envelope = within < 0.7 ? std::sin(std::numbers::pi * within / 0.7) : 0.0;
+        double value = 0.0;
+        for (Resonator& formant : formants) {
+            value += formant.step(excitation);
+        }
+        samples[i] = float(std::clamp(3.0 * envelope * value, -0.9, 0.9));
+    }
+    return samples;
+}
+
+std::vector<float> interleavedSines(const std::vector<double>& frequencies, int rate, std::size_t frames,
+                                    float amplitude)
+{
+    const std::size_t channels = frequencies.size();
+    std::vector<float> samples(frames * channels);
+    for (std::size_t i = 0; i < frames; ++i) {
+        for (std::size_t c = 0; c < channels; ++c) {
+            samples[i * channels + c] = amplitude * float(std::sin(twoPi * frequencies[c] * double(i) / rate));
+        }
+    }
+    return samples;
+}
+
+std::vector<std::int16_t> toInt16(const std::vector<float>& samples)
+{
+    std::vector<std::int16_t> result(samples.size());
+    std::transform(samples.begin(), samples.end(), result.begin(), [](float sample) {
+        return std::int16_t(std::clamp(std::lround(sample * 32768.0f), -32768L, 32767L));
+    });
+    return result;
+}
+
+int risingZeroCrossings(const std::vector<float>& samples, std::size_t from)
+{
+    int crossings = 0;
+    for (std::size_t i = from + 1; i < samples.size(); ++i) {
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f) {
+            ++crossings;
+        }
+    }
+    return crossings;
+}
+
+double toneAmplitude(const std::vector<float>& samples, double frequency, int rate, std::size_t from)
+{
+    if (samples.size() <= from) {
+        return 0.0;
+    }
+    double real = 0.0;
+    double imaginary = 0.0;
+    const std::size_t count = samples.size() - from;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double angle = twoPi * frequency * double(i) / rate;
+        real += samples[from + i] * std::cos(angle);
+        imaginary -= samples[from + i] * std::sin(angle);
+    }
+    return 2.0 * std::hypot(real, imaginary) / double(count);
+}
+
+} // namespace sayloom::AudioSignals
