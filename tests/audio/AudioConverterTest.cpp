@@ -1,0 +1,287 @@
+#include "AudioConverter.h"
+
+#include "AudioSignals.h"
+#include "AudioTestSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+
+using namespace sayloom;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr AudioFormat recognizer{16000, 1, SampleType::float32, false};
+
+AudioConverter makeConverter(const AudioFormat& input, const AudioFormat& output)
+{
+    auto made = AudioConverter::make(input, output);
+    if (auto* error = std::get_if<AudioConversionError>(&made)) {
+        ADD_FAILURE() << error->description().toStdString();
+        return std::get<AudioConverter>(AudioConverter::make(output, output));
+    }
+    return std::move(std::get<AudioConverter>(made));
+}
+
+AudioBufferPtr converted(AudioConverter& converter, const AudioBufferPtr& buffer)
+{
+    auto result = converter.convert(buffer);
+    if (auto* error = std::get_if<AudioConversionError>(&result)) {
+        ADD_FAILURE() << error->description().toStdString();
+        return nullptr;
+    }
+    return std::get<AudioBufferPtr>(result);
+}
+
+// `channels` channels all carrying the same mono signal, laid out and typed as `format` says.
+AudioBufferPtr bufferOf(const AudioFormat& format, const std::vector<float>& signal, std::size_t from,
+                        std::size_t count)
+{
+    std::vector<float> samples(count * format.channelCount);
+    for (std::size_t frame = 0; frame < count; ++frame) {
+        for (std::uint32_t channel = 0; channel < format.channelCount; ++channel) {
+            const std::size_t at = format.interleaved ? frame * format.channelCount + channel : channel * count + frame;
+            samples[at] = signal[from + frame];
+        }
+    }
+    if (format.sampleType == SampleType::int16) {
+        return makeBuffer(format, AudioSignals::toInt16(samples));
+    }
+    return makeBuffer(format, std::move(samples));
+}
+
+struct Conversion {
+    std::vector<float> output;
+    std::vector<std::uint32_t> pieceFrames;
+    bool formatsRight = true;
+};
+
+// Converts `signal` in pieces of `piece` frames (all of it at once when 0); an empty buffer goes in after every
+// fifth piece, as a capture callback with nothing to deliver would.
+Conversion convertInPieces(const AudioFormat& input, const AudioFormat& output, const std::vector<float>& signal,
+                           std::size_t piece)
+{
+    AudioConverter converter = makeConverter(input, output);
+    Conversion result;
+    const std::size_t step = piece == 0 ? signal.size() : piece;
+    for (std::size_t from = 0, count = 0; from < signal.size(); from += step, ++count) {
+        const std::size_t frames = std::min(step, signal.size() - from);
+        std::vector<AudioBufferPtr> inputs;
+        inputs.push_back(bufferOf(input, signal, from, frames));
+        if (piece != 0 && count % 5 == 4) {
+            inputs.push_back(bufferOf(input, signal, 0, 0));
+        }
+        for (const AudioBufferPtr& buffer : inputs) {
+            const AudioBufferPtr out = converted(converter, buffer);
+            if (!out) {
+                return result;
+            }
+            result.formatsRight = result.formatsRight && out->format() == output;
+            result.pieceFrames.push_back(out->frameLength());
+            const std::vector<float> samples = channel(*out, 0);
+            result.output.insert(result.output.end(), samples.begin(), samples.end());
+        }
+    }
+    return result;
+}
+
+// How far a stretch of samples is from the best-fitting sine of that frequency (rms of the difference). A lost,
+// doubled or clicking sample anywhere in the stretch shows up here.
+double sineResidual(const std::vector<float>& samples, std::size_t from, std::size_t count, double frequency, int rate)
+{
+    double cosine = 0.0;
+    double sine = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double angle = 2.0 * std::numbers::pi * frequency * double(i) / rate;
+        cosine += samples[from + i] * std::cos(angle);
+        sine += samples[from + i] * std::sin(angle);
+    }
+    cosine *= 2.0 / double(count);
+    sine *= 2.0 / double(count);
+    double squares = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double angle = 2.0 * std::numbers::pi * frequency * double(i) / rate;
+        const double difference = samples[from + i] - (cosine * std::cos(angle) + sine * std::sin(angle));
+        squares += difference * difference;
+    }
+    return std::sqrt(squares / double(count));
+}
+
+TEST(AudioConverter, EqualFormatsPassTheSameBufferThrough)
+{
+    AudioConverter converter = makeConverter(recognizer, recognizer);
+    EXPECT_TRUE(converter.isPassThrough());
+    const AudioBufferPtr buffer = makeBuffer(recognizer, AudioSignals::sine(440, 16000, 320));
+    EXPECT_EQ(converted(converter, buffer), buffer);
+}
+
+TEST(AudioConverter, FormatsWithoutRateOrChannelsAreUnsupported)
+{
+    for (const AudioFormat& bad :
+         {AudioFormat{0, 1, SampleType::float32, false}, AudioFormat{16000, 0, SampleType::float32, false}}) {
+        for (const auto& [input, output] : {std::pair(bad, recognizer), std::pair(recognizer, bad)}) {
+            auto made = AudioConverter::make(input, output);
+            ASSERT_TRUE(std::holds_alternative<AudioConversionError>(made));
+            EXPECT_EQ(std::get<AudioConversionError>(made), AudioConversionError::unsupportedFormat());
+        }
+    }
+}
+
+TEST(AudioConverter, RefusesABufferOfAnotherFormatInsteadOfMisreadingIt)
+{
+    const AudioFormat stereo{48000, 2, SampleType::float32, true};
+    for (const AudioFormat& input : {stereo, recognizer}) {
+        AudioConverter converter = makeConverter(input, recognizer);
+        const AudioBufferPtr other = makeBuffer({44100, 2, SampleType::int16, true}, std::vector<std::int16_t>(882));
+        auto result = converter.convert(other);
+        ASSERT_TRUE(std::holds_alternative<AudioConversionError>(result));
+        const AudioConversionError& error = std::get<AudioConversionError>(result);
+        EXPECT_EQ(error.kind(), AudioConversionError::Kind::conversionFailed);
+        EXPECT_TRUE(error.description().startsWith(u"Audio conversion failed: "_s));
+        EXPECT_TRUE(std::holds_alternative<AudioConversionError>(converter.convert(nullptr)));
+    }
+}
+
+TEST(AudioConverter, OutputCapacityIsTheScaledLengthRoundedUpPlusOne)
+{
+    EXPECT_EQ(AudioConverter::outputCapacity(48000, 16000, 480), 161u);
+    EXPECT_EQ(AudioConverter::outputCapacity(44100, 16000, 4096), 1488u);
+    EXPECT_EQ(AudioConverter::outputCapacity(16000, 16000, 320), 321u);
+    EXPECT_EQ(AudioConverter::outputCapacity(8000, 16000, 160), 321u);
+    EXPECT_EQ(AudioConverter::outputCapacity(48000, 16000, 0), 1u);
+    EXPECT_EQ(AudioConverter::outputCapacity(1, 96000, 4'000'000'000u), std::nullopt);
+}
+
+struct InputCase {
+    const char* name;
+    AudioFormat input;
+};
+
+void PrintTo(const InputCase& test, std::ostream* out)
+{
+    *out << test.name;
+}
+
+class AudioConverterInput : public testing::TestWithParam<InputCase> {};
+
+// A 440 Hz tone in 480-frame buffers (with empty ones between) comes out at 16 kHz mono as a clean 440 Hz tone of
+// the same loudness, frame for frame in step with real time.
+TEST_P(AudioConverterInput, KeepsAToneCleanAcrossBuffers)
+{
+    const AudioFormat& input = GetParam().input;
+    const int rate = int(input.sampleRate);
+    const std::size_t seconds = 2;
+    const std::vector<float> tone = AudioSignals::sine(440.0, rate, seconds * std::size_t(rate), 0.5f);
+    const Conversion conversion = convertInPieces(input, recognizer, tone, 480);
+
+    EXPECT_TRUE(conversion.formatsRight);
+    // The resampler holds back its filter delay (tens of milliseconds at most), never more.
+    EXPECT_LE(conversion.output.size(), seconds * 16000);
+    EXPECT_GE(conversion.output.size(), seconds * 16000 - 16000 / 10);
+    // A second from the middle: 440 whole cycles, past the filter's start-up.
+    ASSERT_GE(conversion.output.size(), std::size_t(16000 + 4000));
+    const std::size_t from = 4000;
+    EXPECT_NEAR(AudioSignals::toneAmplitude(conversion.output, 440.0, 16000, from), 0.5, 0.005);
+    const std::vector<float> second(conversion.output.begin() + from, conversion.output.begin() + from + 16000);
+    EXPECT_NEAR(AudioSignals::risingZeroCrossings(second), 440, 1) << "one may fall on the window's edge";
+    const double tolerance = input.sampleType == SampleType::int16 ? 3e-4 : 1e-4;
+    EXPECT_LT(sineResidual(conversion.output, from, 16000, 440.0, 16000), tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Formats, AudioConverterInput,
+        testing::Values(InputCase{"Float48kStereoInterleaved", {48000, 2, SampleType::float32, true}},
+                        InputCase{"Int16At44k1Mono", {44100, 1, SampleType::int16, true}},
+                        InputCase{"Float11025Mono", {11025, 1, SampleType::float32, false}},
+                        InputCase{"Int16At96kStereoPlanar", {96000, 2, SampleType::int16, false}},
+                        InputCase{"Float22050ThreeChannelsPlanar", {22050, 3, SampleType::float32, false}},
+                        InputCase{"Float8kUpsampled", {8000, 1, SampleType::float32, false}},
+                        InputCase{"Int16At16kStereoSameRate", {16000, 2, SampleType::int16, true}},
+                        InputCase{"Float16kInterleavedMonoSameRate", {16000, 1, SampleType::float32, true}}),
+        [](const auto& row) { return std::string(row.param.name); });
+
+class AudioConverterPieces : public testing::TestWithParam<InputCase> {};
+
+// Buffer boundaries are invisible: the same speech converted in 480-frame buffers and in one piece gives the
+// same frames.
+TEST_P(AudioConverterPieces, MatchConvertingAllAtOnce)
+{
+    const AudioFormat& input = GetParam().input;
+    const std::vector<float> speech = AudioSignals::speechLike(int(input.sampleRate), 3 * input.sampleRate);
+    const Conversion pieces = convertInPieces(input, recognizer, speech, 480);
+    const Conversion whole = convertInPieces(input, recognizer, speech, 0);
+    ASSERT_EQ(pieces.output.size(), whole.output.size());
+    double largest = 0.0;
+    for (std::size_t i = 0; i < whole.output.size(); ++i) {
+        largest = std::max(largest, double(std::abs(pieces.output[i] - whole.output[i])));
+    }
+    EXPECT_LT(largest, 1e-5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, AudioConverterPieces,
+                         testing::Values(InputCase{"Float48kStereo", {48000, 2, SampleType::float32, true}},
+                                         InputCase{"Int16At44k1Mono", {44100, 1, SampleType::int16, true}},
+                                         InputCase{"Float11025Mono", {11025, 1, SampleType::float32, false}}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(AudioConverter, MixesChannelsDownByAveragingAndSpreadsThemUp)
+{
+    // Same rate, so the values are exact: three channels of (0.3, 0.6, -0.9) and (0.1, 0.2, 0.5).
+    const AudioBufferPtr three =
+            makeBuffer({16000, 3, SampleType::float32, true}, std::vector<float>{0.3f, 0.6f, -0.9f, 0.1f, 0.2f, 0.5f});
+    AudioConverter toMono = makeConverter(three->format(), recognizer);
+    const AudioBufferPtr mono = converted(toMono, three);
+    ASSERT_TRUE(mono);
+    EXPECT_NEAR(mono->sample(0, 0), 0.0f, 1e-6f);
+    EXPECT_NEAR(mono->sample(0, 1), 0.8f / 3.0f, 1e-6f);
+
+    // Onto two channels the third folds onto the first: (-0.3, 0.6) and (0.3, 0.2), channel after channel.
+    const AudioFormat stereoInt16{16000, 2, SampleType::int16, false};
+    AudioConverter toStereo = makeConverter(three->format(), stereoInt16);
+    const AudioBufferPtr stereo = converted(toStereo, three);
+    ASSERT_TRUE(stereo);
+    EXPECT_EQ(stereo->format(), stereoInt16);
+    EXPECT_EQ(std::vector<std::int16_t>(stereo->int16Samples().begin(), stereo->int16Samples().end()),
+              (std::vector<std::int16_t>{-9830, 9830, 19661, 6554}));
+
+    AudioConverter upmix = makeConverter(recognizer, {16000, 2, SampleType::float32, true});
+    const AudioBufferPtr both = converted(upmix, makeBuffer(recognizer, std::vector<float>{0.25f, -0.5f}));
+    ASSERT_TRUE(both);
+    EXPECT_EQ(std::vector<float>(both->floatSamples().begin(), both->floatSamples().end()),
+              (std::vector<float>{0.25f, 0.25f, -0.5f, -0.5f}));
+}
+
+TEST(AudioConverter, Int16OutputRoundsAndClipsAndInt16RoundTripsExactly)
+{
+    const AudioFormat int16Mono{16000, 1, SampleType::int16, false};
+    AudioConverter toInt16 = makeConverter(recognizer, int16Mono);
+    const AudioBufferPtr out =
+            converted(toInt16, makeBuffer(recognizer, std::vector<float>{1.0f, -1.0f, 0.5f, 2.0f, -3.0f, 0.0f}));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(std::vector<std::int16_t>(out->int16Samples().begin(), out->int16Samples().end()),
+              (std::vector<std::int16_t>{32767, -32768, 16384, 32767, -32768, 0}));
+
+    AudioConverter back = makeConverter(int16Mono, recognizer);
+    AudioConverter again = makeConverter(recognizer, int16Mono);
+    const std::vector<std::int16_t> original = {-32768, -1, 0, 1, 12345, 32767};
+    const AudioBufferPtr there = converted(back, makeBuffer(int16Mono, original));
+    ASSERT_TRUE(there);
+    const AudioBufferPtr home = converted(again, there);
+    ASSERT_TRUE(home);
+    EXPECT_EQ(std::vector<std::int16_t>(home->int16Samples().begin(), home->int16Samples().end()), original);
+}
+
+TEST(AudioConverter, ZeroLengthBuffersGiveEmptyOutputWithoutError)
+{
+    for (const AudioFormat& input :
+         {AudioFormat{48000, 2, SampleType::float32, true}, AudioFormat{16000, 2, SampleType::int16, true}}) {
+        AudioConverter converter = makeConverter(input, recognizer);
+        const AudioBufferPtr out = converted(converter, bufferOf(input, {}, 0, 0));
+        ASSERT_TRUE(out);
+        EXPECT_EQ(out->format(), recognizer);
+        EXPECT_EQ(out->frameLength(), 0u);
+    }
+}
+
+} // namespace
