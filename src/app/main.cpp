@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <exception>
 
 using namespace sayloom;
 
@@ -12,7 +13,13 @@ namespace {
 
 QCoro::Task<> runAndExit(DevCommand command)
 {
-    const int status = co_await command.run();
+    int status = 1;
+    try {
+        status = co_await command.run();
+    } catch (const std::exception& error) {
+        // An exception would otherwise end the task silently and leave the event loop running for ever.
+        Output::printError(QString::fromUtf8(error.what()));
+    }
     std::fflush(stdout);
     QCoreApplication::exit(status);
 }
@@ -34,6 +41,8 @@ int main(int argc, char* argv[])
 
     // A command runs as one task on the main thread while the event loop serves whatever it waits for; no window
     // and no display connection.
+    // Log lines name their category, so they stand apart from a command's own output.
+    qSetMessagePattern(QStringLiteral("%{if-category}%{category}: %{endif}%{message}"));
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Sayloom"));
     QCoreApplication::setApplicationName(QStringLiteral("Sayloom"));

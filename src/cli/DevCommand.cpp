@@ -1,11 +1,16 @@
 #include "DevCommand.h"
 
+#include "AIPolisher.h"
 #include "AppPaths.h"
 #include "DictionaryCorrector.h"
 #include "DictionaryFile.h"
 #include "DictionarySelfTest.h"
+#include "LocalLanguageModel.h"
 #include "Output.h"
 
+#include <QSettings>
+
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <locale.h>
@@ -13,6 +18,8 @@
 namespace sayloom {
 
 namespace {
+
+using namespace Qt::StringLiterals;
 
 int correct(const QString& text)
 {
@@ -26,6 +33,31 @@ int correct(const QString& text)
         Output::printLine(u"  " + correction.heard + u" -> " + correction.written);
     }
     return 0;
+}
+
+// Every phrase of the dictionary file in file order, words and corrections alike; read afresh on every call.
+QStringList dictionaryTerms()
+{
+    QStringList terms;
+    if (const std::optional<QString> file = DictionaryFile::readText(AppPaths::dictionary())) {
+        for (const DictionaryEntry& entry : DictionaryFile::parse(*file)) {
+            terms.append(entry.phrase);
+        }
+    }
+    return terms;
+}
+
+QCoro::Task<> polishAndPrint(QString text, std::optional<QString> bundleIdentifier)
+{
+    auto model = std::make_shared<LocalLanguageModel>(LocalLanguageModel::configuration(QSettings()));
+    AIPolisher polisher(model);
+    Output::printLine(Output::label(u"ai:"_s) + availabilityText(co_await model->probe()));
+
+    const auto start = std::chrono::steady_clock::now();
+    const PolishContext context{std::move(bundleIdentifier), dictionaryTerms()};
+    const QString polished = co_await polisher.polish(std::move(text), context);
+    Output::printLine(Output::label(u"polished:"_s) + polished);
+    Output::printLine(Output::label(u"took:"_s) + Output::seconds(std::chrono::steady_clock::now() - start));
 }
 
 int notAvailableYet(const char16_t* option)
@@ -99,8 +131,9 @@ QCoro::Task<int> DevCommand::run() const
     if (std::holds_alternative<Transcribe>(m_case)) {
         co_return notAvailableYet(u"--transcribe");
     }
-    if (std::holds_alternative<Polish>(m_case)) {
-        co_return notAvailableYet(u"--polish");
+    if (const auto* command = std::get_if<Polish>(&m_case)) {
+        co_await polishAndPrint(command->text, command->bundleIdentifier);
+        co_return 0;
     }
     if (std::holds_alternative<Record>(m_case)) {
         co_return notAvailableYet(u"--record");

@@ -30,4 +30,10 @@ QString label(const QString& name)
     return name.leftJustified(10, u' ');
 }
 
+QString seconds(std::chrono::nanoseconds duration)
+{
+    // Microseconds are the finest step worth reading; the basic cleanup of a sentence takes a few dozen.
+    return QString::number(std::chrono::duration<double>(duration).count(), 'f', 6) + u" seconds";
+}
+
 } // namespace sayloom::Output

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "TextPolisher.h"
+
+namespace sayloom {
+
+// The instant, deterministic cleanup: fillers out, stutters collapsed, runs of blanks shortened, then
+// finalizedDictation(). Stateless; any number of calls may run at once.
+class BasicPolisher final : public TextPolisher {
+public:
+    void prewarm() override {}
+    QCoro::Task<QString> polish(QString text, PolishContext context) override;
+
+    // The same cleanup, synchronously.
+    static QString polished(const QString& text);
+};
+
+} // namespace sayloom

@@ -1,0 +1,253 @@
+#include "ScriptedHttpServer.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMetaObject>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <future>
+#include <sys/socket.h>
+
+namespace sayloom::test {
+
+using namespace Qt::StringLiterals;
+
+struct ScriptedHttpServer::State {
+    mutable QMutex mutex;
+    Reply modelsReply = modelList({u"test-model"_s});
+    QList<Reply> chatReplies;
+    QList<Request> requests;
+    quint16 port = 0;
+    std::unique_ptr<QThread> thread;
+    QTcpServer* server = nullptr;
+
+    Reply replyFor(const Request& request)
+    {
+        const QMutexLocker lock(&mutex);
+        requests.append(request);
+        if (request.path.endsWith("/models")) {
+            return modelsReply;
+        }
+        if (!request.path.endsWith("/chat/completions")) {
+            return ScriptedHttpServer::status(404, R"({"error":{"message":"not found"}})");
+        }
+        if (request.isPrewarm()) {
+            return answer(u"Ok"_s);
+        }
+        if (!chatReplies.isEmpty()) {
+            return chatReplies.takeFirst();
+        }
+        QString transcript = request.message(u"user"_s);
+        transcript = transcript.mid(transcript.indexOf(u"<transcript>"_s) + 12);
+        transcript.chop(13);
+        return answer(transcript);
+    }
+};
+
+namespace {
+
+void send(QTcpSocket* socket, const ScriptedHttpServer::Reply& reply)
+{
+    using Kind = ScriptedHttpServer::Reply::Kind;
+    switch (reply.kind) {
+    case Kind::silent:
+        return;
+    case Kind::reset: {
+        // A zero linger time makes the close a reset rather than an orderly end.
+        const linger immediately{1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
+        socket->abort();
+        return;
+    }
+    case Kind::enormous: {
+        const QByteArray body(8 << 20, 'x');
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\n\r\n");
+        socket->write(body);
+        return;
+    }
+    case Kind::normal:
+        break;
+    }
+    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\nContent-Type: application/json\r\n" +
+                  "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: keep-alive\r\n\r\n" +
+                  reply.body);
+}
+
+// Reads requests off one connection, one after another.
+void serve(QTcpSocket* socket, ScriptedHttpServer::State* state)
+{
+    auto buffer = std::make_shared<QByteArray>();
+    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, state, buffer] {
+        buffer->append(socket->readAll());
+        while (true) {
+            const qsizetype headerEnd = buffer->indexOf("\r\n\r\n");
+            if (headerEnd < 0) {
+                return;
+            }
+            const QList<QByteArray> lines = buffer->left(headerEnd).split('\n');
+            const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+            qsizetype length = 0;
+            for (const QByteArray& line : lines) {
+                if (line.toLower().startsWith("content-length:")) {
+                    length = line.mid(15).trimmed().toLongLong();
+                }
+            }
+            if (buffer->size() < headerEnd + 4 + length) {
+                return;
+            }
+            ScriptedHttpServer::Request request{requestLine.value(0), requestLine.value(1),
+                                                buffer->mid(headerEnd + 4, length)};
+            buffer->remove(0, headerEnd + 4 + length);
+            const ScriptedHttpServer::Reply reply = state->replyFor(request);
+            if (reply.delay.count() > 0) {
+                QTimer::singleShot(reply.delay, socket, [socket, reply] { send(socket, reply); });
+            } else {
+                send(socket, reply);
+            }
+        }
+    });
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+}
+
+} // namespace
+
+QJsonObject ScriptedHttpServer::Request::json() const
+{
+    return QJsonDocument::fromJson(body).object();
+}
+
+QString ScriptedHttpServer::Request::message(const QString& role) const
+{
+    for (const QJsonValue& message : json().value(u"messages").toArray()) {
+        if (message.toObject().value(u"role").toString() == role) {
+            return message.toObject().value(u"content").toString();
+        }
+    }
+    return {};
+}
+
+ScriptedHttpServer::ScriptedHttpServer()
+    : m_state(std::make_unique<State>())
+{
+    std::promise<quint16> listening;
+    State* state = m_state.get();
+    m_state->thread.reset(QThread::create([state, &listening] {
+        QTcpServer server;
+        state->server = &server;
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, state] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                serve(socket, state);
+            }
+        });
+        listening.set_value(server.serverPort());
+        QEventLoop loop;
+        loop.exec();
+        state->server = nullptr;
+    }));
+    m_state->thread->start();
+    m_state->port = listening.get_future().get();
+}
+
+ScriptedHttpServer::~ScriptedHttpServer()
+{
+    m_state->thread->quit();
+    m_state->thread->wait();
+}
+
+QString ScriptedHttpServer::baseURL() const
+{
+    return u"http://127.0.0.1:%1/v1"_s.arg(m_state->port);
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::answer(const QString& content, std::chrono::milliseconds delay)
+{
+    const QJsonObject body{
+            {u"object"_s, u"chat.completion"_s},
+            {u"choices"_s, QJsonArray{QJsonObject{
+                                   {u"index"_s, 0},
+                                   {u"message"_s, QJsonObject{{u"role"_s, u"assistant"_s}, {u"content"_s, content}}},
+                                   {u"finish_reason"_s, u"stop"_s},
+                           }}},
+    };
+    return Reply{200, QJsonDocument(body).toJson(QJsonDocument::Compact), delay, Reply::Kind::normal};
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::status(int status, const QByteArray& body)
+{
+    return Reply{status, body, {}, Reply::Kind::normal};
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::kind(Reply::Kind kind)
+{
+    return Reply{200, {}, {}, kind};
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::modelList(const QStringList& models)
+{
+    QJsonArray data;
+    for (const QString& model : models) {
+        data.append(QJsonObject{{u"id"_s, model}, {u"object"_s, u"model"_s}});
+    }
+    return Reply{200,
+                 QJsonDocument(QJsonObject{{u"object"_s, u"list"_s}, {u"data"_s, data}}).toJson(),
+                 {},
+                 Reply::Kind::normal};
+}
+
+void ScriptedHttpServer::setModelsReply(Reply reply)
+{
+    const QMutexLocker lock(&m_state->mutex);
+    m_state->modelsReply = std::move(reply);
+}
+
+void ScriptedHttpServer::enqueue(Reply reply)
+{
+    const QMutexLocker lock(&m_state->mutex);
+    m_state->chatReplies.append(std::move(reply));
+}
+
+void ScriptedHttpServer::enqueue(const QList<Reply>& replies)
+{
+    for (const Reply& reply : replies) {
+        enqueue(reply);
+    }
+}
+
+QList<ScriptedHttpServer::Request> ScriptedHttpServer::requests() const
+{
+    const QMutexLocker lock(&m_state->mutex);
+    return m_state->requests;
+}
+
+QList<ScriptedHttpServer::Request> ScriptedHttpServer::chatRequests() const
+{
+    QList<Request> result;
+    for (const Request& request : requests()) {
+        if (request.path.endsWith("/chat/completions") && !request.isPrewarm()) {
+            result.append(request);
+        }
+    }
+    return result;
+}
+
+QList<ScriptedHttpServer::Request> ScriptedHttpServer::prewarmRequests() const
+{
+    QList<Request> result;
+    for (const Request& request : requests()) {
+        if (request.path.endsWith("/chat/completions") && request.isPrewarm()) {
+            result.append(request);
+        }
+    }
+    return result;
+}
+
+} // namespace sayloom::test
