@@ -79,8 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         Rows, ExecutableUnavailableCommand,
         ::testing::Values(ArgumentsRow{"Transcribe", {u"--transcribe"_s, u"x.wav"_s}},
                           ArgumentsRow{"TranscribeAndPolish", {u"--transcribe"_s, u"x.wav"_s, u"--polish"_s}},
-                          ArgumentsRow{"Polish", {u"--polish"_s, u"hi"_s}},
-                          ArgumentsRow{"PolishForApp", {u"--polish"_s, u"hi"_s, u"--app"_s, u"com.x"_s}},
                           ArgumentsRow{"Record", {u"--record"_s, u"1"_s}},
                           ArgumentsRow{"RecordDefaultLength", {u"--record"_s}},
                           ArgumentsRow{"RecordUnreadableLength", {u"--record"_s, u"soon"_s}},

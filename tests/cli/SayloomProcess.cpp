@@ -17,12 +17,18 @@ QString SayloomProcess::executable()
     return QStringLiteral(SAYLOOM_EXECUTABLE);
 }
 
-SayloomProcess::Result SayloomProcess::run(const QStringList& arguments, const QString& dataHome)
+SayloomProcess::Result SayloomProcess::run(
+        const QStringList& arguments, const QString& dataHome, const QProcessEnvironment& extra)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome + QStringLiteral("/config"));
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.remove(QStringLiteral("SAYLOOM_DEBUG"));
+    for (const QString& name : extra.keys()) {
+        environment.insert(name, extra.value(name));
+    }
 
     QProcess process;
     process.setProcessEnvironment(environment);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -20,9 +21,11 @@ public:
     SayloomProcess() = delete;
 
     static QString executable();
-    // Runs to completion with XDG_DATA_HOME set to `dataHome` and a UTF-8 locale, so arguments and output are
-    // UTF-8 whatever the calling environment says.
-    static Result run(const QStringList& arguments, const QString& dataHome);
+    // Runs to completion with XDG_DATA_HOME set to `dataHome`, XDG_CONFIG_HOME (the settings) to its "config"
+    // folder, and a UTF-8 locale, so arguments and output are UTF-8 whatever the calling environment says.
+    // `environment` adds or overrides variables.
+    static Result run(const QStringList& arguments, const QString& dataHome,
+            const QProcessEnvironment& environment = QProcessEnvironment());
 };
 
 } // namespace sayloom
