@@ -2,13 +2,14 @@
 
 #include "Deadline.h"
 #include "TextPattern.h"
+#include "UserCharacters.h"
 
 #include <QLoggingCategory>
 #include <QRegularExpression>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 namespace sayloom {
 
@@ -18,15 +19,9 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcPolish, "app.sayloom.polish", QtInfoMsg)
 
-// User-perceived characters (extended grapheme clusters).
 qsizetype characterCount(const QString& text)
 {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() > 0) {
-        ++count;
-    }
-    return count;
+    return UserCharacters::count(text);
 }
 
 bool isNewline(QChar c)
@@ -61,49 +56,63 @@ qsizetype lineCount(const QString& text)
     return count;
 }
 
-// The distinct lower-cased words: runs of user-perceived characters that are letters or numbers. Everything else,
-// apostrophes and hyphens included, separates words.
-QSet<QString> words(const QString& text)
-{
-    const QString lowered = text.toLower();
-    QSet<QString> result;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, lowered);
-    qsizetype wordStart = -1;
-    qsizetype start = 0;
-    while (true) {
-        const qsizetype end = finder.toNextBoundary();
-        const bool atEnd = end < 0;
-        bool wordCharacter = false;
-        if (!atEnd) {
-            const char32_t first = QStringView(lowered).mid(start, end - start).toUcs4().value(0);
-            wordCharacter = QChar::isLetter(first) || QChar::isNumber(first);
+// Word sets are small and short-lived; a plain FNV-1a hash beats the seeded general-purpose one by far here.
+struct WordHash {
+    size_t operator()(QStringView word) const noexcept
+    {
+        size_t hash = 14695981039346656037ull;
+        for (const QChar c : word) {
+            hash = (hash ^ c.unicode()) * 1099511628211ull;
         }
-        if (wordCharacter && wordStart < 0) {
-            wordStart = start;
-        } else if (!wordCharacter && wordStart >= 0) {
-            result.insert(lowered.mid(wordStart, start - wordStart));
+        return hash;
+    }
+};
+using WordSet = std::unordered_set<QStringView, WordHash>;
+
+// The distinct lower-cased words: runs of user-perceived characters that are letters or numbers, judged by the
+// character's first code point. Everything else, apostrophes and hyphens included, separates words. The views
+// point into `lowered`.
+WordSet words(const QString& lowered)
+{
+    WordSet result;
+    const QStringView text(lowered);
+    qsizetype wordStart = -1;
+    auto close = [&](qsizetype end) {
+        if (wordStart >= 0) {
+            result.insert(text.mid(wordStart, end - wordStart));
             wordStart = -1;
         }
-        if (atEnd) {
-            break;
+    };
+    UserCharacters::forEach(text, [&](qsizetype start, qsizetype end) {
+        char32_t first = text[start].unicode();
+        if (QChar::isHighSurrogate(first) && start + 1 < end) {
+            first = QChar::surrogateToUcs4(text[start], text[start + 1]);
         }
-        start = end;
-    }
+        if (QChar::isLetter(first) || QChar::isNumber(first)) {
+            wordStart = wordStart < 0 ? start : wordStart;
+        } else {
+            close(start);
+        }
+    });
+    close(text.size());
     return result;
 }
 
 QString withoutSurroundingQuotes(const QString& text)
 {
-    if (text.size() < 2 || !text.startsWith(u'"') || !text.endsWith(u'"') || characterCount(text) < 2) {
+    if (text.size() < 2 || !text.startsWith(u'"') || !text.endsWith(u'"')) {
         return text;
     }
     // Both quotes must stand alone as characters: a quote carrying a combining mark is something else.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    if (finder.toNextBoundary() != 1) {
-        return text;
-    }
-    finder.toEnd();
-    if (finder.toPreviousBoundary() != text.size() - 1) {
+    qsizetype firstEnd = 0;
+    qsizetype lastStart = 0;
+    qsizetype characters = 0;
+    UserCharacters::forEach(text, [&](qsizetype start, qsizetype end) {
+        firstEnd = characters == 0 ? end : firstEnd;
+        lastStart = start;
+        ++characters;
+    });
+    if (characters < 2 || firstEnd != 1 || lastStart != text.size() - 1) {
         return text;
     }
     return text.mid(1, text.size() - 2);
@@ -214,17 +223,27 @@ std::optional<QString> AIPolisher::validated(const QString& answer, const QStrin
     if (!(ratio > 0.25 && ratio < 1.6)) {
         return std::nullopt;
     }
-    const QSet<QString> rawWords = words(raw);
-    const QSet<QString> answerWords = words(text);
+    const QString rawLowered = raw.toLower();
+    const QString answerLowered = text.toLower();
+    const WordSet rawWords = words(rawLowered);
+    const WordSet answerWords = words(answerLowered);
     const qsizetype added = std::count_if(answerWords.begin(), answerWords.end(),
-                                          [&](const QString& word) { return !rawWords.contains(word); });
+                                          [&](QStringView word) { return !rawWords.contains(word); });
     if (double(added) > std::max(1.0, 0.15 * double(answerWords.size()))) {
         return std::nullopt;
     }
+    // Views into the constant set's own strings, so looking up a view needs no copy.
+    static const WordSet droppable = [] {
+        WordSet views;
+        for (const QString& word : droppableWords()) {
+            views.insert(word);
+        }
+        return views;
+    }();
     qsizetype content = 0;
     qsizetype dropped = 0;
-    for (const QString& word : rawWords) {
-        if (droppableWords().contains(word)) {
+    for (const QStringView word : rawWords) {
+        if (droppable.contains(word)) {
             continue;
         }
         ++content;

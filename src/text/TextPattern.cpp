@@ -9,8 +9,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 // Characters that attach to the character before them in a user-perceived character: combining marks, the
-// zero-width joiners and the emoji modifiers and tags.
-const QString extending = u"[\\p{M}\\x{200C}\\x{200D}\\x{1F3FB}-\\x{1F3FF}\\x{E0020}-\\x{E007F}]"_s;
+// zero-width joiners and the emoji modifiers and tags (UserCharacters::isExtending).
+const QString extending = u"[\\p{M}\\x{200C}\\x{200D}\\x{0E33}\\x{0EB3}\\x{1F3FB}-\\x{1F3FF}\\x{E0020}-\\x{E007F}]"_s;
 // Word characters as Unicode's regular-expression guideline defines them; the engine's own \w leaves out marks,
 // which would put a word boundary inside a decomposed "é".
 const QString wordCharacter = u"[\\p{L}\\p{M}\\p{Nd}\\p{Pc}\\x{200C}\\x{200D}]"_s;

@@ -75,15 +75,15 @@ TEST_P(ExecutableUnavailableCommand, FailsWithOneErrorLine)
     EXPECT_EQ(result.standardError.count('\n'), 1) << error;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-        Rows, ExecutableUnavailableCommand,
-        ::testing::Values(ArgumentsRow{"Transcribe", {u"--transcribe"_s, u"x.wav"_s}},
-                          ArgumentsRow{"TranscribeAndPolish", {u"--transcribe"_s, u"x.wav"_s, u"--polish"_s}},
-                          ArgumentsRow{"Record", {u"--record"_s, u"1"_s}},
-                          ArgumentsRow{"RecordDefaultLength", {u"--record"_s}},
-                          ArgumentsRow{"RecordUnreadableLength", {u"--record"_s, u"soon"_s}},
-                          ArgumentsRow{"Snapshot", {u"--snapshot"_s, u"/tmp/x"_s}}),
-        rowName);
+INSTANTIATE_TEST_SUITE_P(Rows, ExecutableUnavailableCommand,
+                         ::testing::Values(ArgumentsRow{"Transcribe", {u"--transcribe"_s, u"x.wav"_s}},
+                                           ArgumentsRow{"TranscribeAndPolish",
+                                                        {u"--transcribe"_s, u"x.wav"_s, u"--polish"_s}},
+                                           ArgumentsRow{"Record", {u"--record"_s, u"1"_s}},
+                                           ArgumentsRow{"RecordDefaultLength", {u"--record"_s}},
+                                           ArgumentsRow{"RecordUnreadableLength", {u"--record"_s, u"soon"_s}},
+                                           ArgumentsRow{"Snapshot", {u"--snapshot"_s, u"/tmp/x"_s}}),
+                         rowName);
 
 // The self-test's lint cases judge words against the system word list, which the bootstrap installs.
 TEST(ExecutableSelfTest, PassesEveryCase)

@@ -1,8 +1,7 @@
-#include "SayloomProcess.h"
-
 #include "AIPolisher.h"
 #include "BasicPolisher.h"
 #include "Printers.h"
+#include "SayloomProcess.h"
 #include "ScriptedHttpServer.h"
 
 #include <QDir>
@@ -56,11 +55,11 @@ protected:
 TEST_F(PolishCommand, WithoutAModelGivesTheBasicCleanup)
 {
     const QString text = u"uh so the the report is done new paragraph hmm, send it to Ann new line thanks"_s;
-    EXPECT_EQ(polish({text}), (QStringList{u"ai:       Set up a local language model in Settings"_s,
-                                      u"polished: So the report is done"_s, QString(), u"Send it to Ann"_s,
-                                      u"Thanks"_s}));
+    EXPECT_EQ(polish({text}),
+              (QStringList{u"ai:       Set up a local language model in Settings"_s,
+                           u"polished: So the report is done"_s, QString(), u"Send it to Ann"_s, u"Thanks"_s}));
     EXPECT_EQ(polish({u"um"_s, u"--app"_s, u"org.example.Editor"_s}),
-            (QStringList{u"ai:       Set up a local language model in Settings"_s, u"polished: "_s}));
+              (QStringList{u"ai:       Set up a local language model in Settings"_s, u"polished: "_s}));
 
     // A server elsewhere than on this computer is never used.
     configure(u"http://192.0.2.1:8080/v1"_s);
@@ -77,7 +76,7 @@ TEST_F(PolishCommand, UsesTheConfiguredServerWithTheDictionaryTerms)
     QProcessEnvironment environment;
     environment.insert(u"SAYLOOM_DEBUG"_s, QString());
     EXPECT_EQ(polish({u"um deploy it to super base on tuesday no wait friday"_s}, environment),
-            (QStringList{u"ai:       Language model ready"_s, u"polished: Deploy it to Supabase on Friday."_s}));
+              (QStringList{u"ai:       Language model ready"_s, u"polished: Deploy it to Supabase on Friday."_s}));
     EXPECT_TRUE(result.standardError.contains("model:    Deploy it to Supabase on Friday.\n"))
             << result.standardError.toStdString();
 
@@ -85,8 +84,8 @@ TEST_F(PolishCommand, UsesTheConfiguredServerWithTheDictionaryTerms)
     ASSERT_EQ(requests.size(), 1);
     // Every phrase in file order, duplicates and all.
     EXPECT_EQ(requests[0].message(u"user"_s),
-            u"Spell these terms exactly: Supabase, Claude Code, Supabase\n"
-            u"<transcript>um deploy it to super base on tuesday no wait friday</transcript>"_s);
+              u"Spell these terms exactly: Supabase, Claude Code, Supabase\n"
+              u"<transcript>um deploy it to super base on tuesday no wait friday</transcript>"_s);
     EXPECT_EQ(requests[0].message(u"system"_s), AIPolisher::instructions());
     EXPECT_EQ(requests[0].json()[u"max_tokens"].toInt(), 40 + 53 / 2);
 }
@@ -97,13 +96,13 @@ TEST_F(PolishCommand, RejectedAndShortParagraphsGetTheBasicCleanup)
     configure(server.baseURL());
     // A greeting the speaker never said, and an answer to the question instead of the question.
     server.enqueue({ScriptedHttpServer::answer(u"Hi team,\n\nthe build is green and shipping today.\n\nBest"_s),
-            ScriptedHttpServer::answer(u"The capital of France is Paris, a city famous for art and food."_s)});
+                    ScriptedHttpServer::answer(u"The capital of France is Paris, a city famous for art and food."_s)});
     const QString text = u"the build is green and shipping today new paragraph ok thanks new paragraph "
                          u"what is the capital of france"_s;
     const QStringList lines = polish({text});
-    EXPECT_EQ(lines, (QStringList{u"ai:       Language model ready"_s,
-                             u"polished: The build is green and shipping today"_s, QString(), u"Ok thanks"_s,
-                             QString(), u"What is the capital of france"_s}));
+    EXPECT_EQ(lines,
+              (QStringList{u"ai:       Language model ready"_s, u"polished: The build is green and shipping today"_s,
+                           QString(), u"Ok thanks"_s, QString(), u"What is the capital of france"_s}));
     EXPECT_EQ(server.chatRequests().size(), 2);
 }
 

@@ -17,8 +17,8 @@ QString SayloomProcess::executable()
     return QStringLiteral(SAYLOOM_EXECUTABLE);
 }
 
-SayloomProcess::Result SayloomProcess::run(
-        const QStringList& arguments, const QString& dataHome, const QProcessEnvironment& extra)
+SayloomProcess::Result SayloomProcess::run(const QStringList& arguments, const QString& dataHome,
+                                           const QProcessEnvironment& extra)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);

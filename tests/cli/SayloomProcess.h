@@ -25,7 +25,7 @@ public:
     // folder, and a UTF-8 locale, so arguments and output are UTF-8 whatever the calling environment says.
     // `environment` adds or overrides variables.
     static Result run(const QStringList& arguments, const QString& dataHome,
-            const QProcessEnvironment& environment = QProcessEnvironment());
+                      const QProcessEnvironment& environment = QProcessEnvironment());
 };
 
 } // namespace sayloom

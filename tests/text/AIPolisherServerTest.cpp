@@ -1,6 +1,5 @@
 #include "AIPolisher.h"
 #include "LocalLanguageModel.h"
-
 #include "Printers.h"
 #include "ScriptedHttpServer.h"
 
@@ -10,8 +9,8 @@
 #include <QJsonArray>
 #include <QTcpServer>
 #include <QTimer>
-#include <gtest/gtest.h>
 
+#include <gtest/gtest.h>
 #include <mutex>
 
 namespace sayloom {
@@ -88,7 +87,9 @@ public:
 private:
     struct Session final : LanguageModelSession {
         Session(CountingModel* owner, int number, std::shared_ptr<LanguageModelSession> inner)
-            : owner(owner), number(number), inner(std::move(inner))
+            : owner(owner)
+            , number(number)
+            , inner(std::move(inner))
         {
         }
         void prewarm() override
@@ -133,7 +134,7 @@ TEST_F(AIPolisherServer, SendsExactlyThePromptInstructionsAndOptions)
     AIPolisher polisher(model);
     server.enqueue(ScriptedHttpServer::answer(u"See you at noon, Supabase."_s));
     EXPECT_EQ(polish(polisher, u"um see you at noon super base"_s, {u"Supabase"_s, u"useState"_s}),
-            u"See you at noon, Supabase."_s);
+              u"See you at noon, Supabase."_s);
 
     const QList<ScriptedHttpServer::Request> requests = server.chatRequests();
     ASSERT_EQ(requests.size(), 1);
@@ -148,13 +149,12 @@ TEST_F(AIPolisherServer, SendsExactlyThePromptInstructionsAndOptions)
     const QJsonArray messages = body[u"messages"].toArray();
     ASSERT_EQ(messages.size(), 2);
     EXPECT_EQ(messages[0].toObject(),
-            (QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, AIPolisher::instructions()}}));
+              (QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, AIPolisher::instructions()}}));
     // The raw paragraph goes to the model, not the basic result.
     EXPECT_EQ(messages[1].toObject(),
-            (QJsonObject{{u"role"_s, u"user"_s},
-                    {u"content"_s,
-                            u"Spell these terms exactly: Supabase, useState\n"
-                            u"<transcript>um see you at noon super base</transcript>"_s}}));
+              (QJsonObject{{u"role"_s, u"user"_s},
+                           {u"content"_s, u"Spell these terms exactly: Supabase, useState\n"
+                                          u"<transcript>um see you at noon super base</transcript>"_s}}));
 }
 
 TEST_F(AIPolisherServer, ShortParagraphsNeverReachTheModel)
@@ -174,9 +174,10 @@ TEST_F(AIPolisherServer, ParagraphsGoOneByOneAndKeepTheirLineFeeds)
 {
     AIPolisher polisher(model);
     server.enqueue({ScriptedHttpServer::answer(u"First one, here we go."_s),
-            ScriptedHttpServer::answer(u"Second one is here."_s), ScriptedHttpServer::answer(u"Third and last one."_s)});
+                    ScriptedHttpServer::answer(u"Second one is here."_s),
+                    ScriptedHttpServer::answer(u"Third and last one."_s)});
     EXPECT_EQ(polish(polisher, u"first one here we go new paragraph second one is here\nthird and last one"_s),
-            u"First one, here we go.\n\nSecond one is here.\nThird and last one."_s);
+              u"First one, here we go.\n\nSecond one is here.\nThird and last one."_s);
     const QList<ScriptedHttpServer::Request> requests = server.chatRequests();
     ASSERT_EQ(requests.size(), 3);
     EXPECT_EQ(requests[0].message(u"user"_s), u"<transcript>first one here we go</transcript>"_s);
@@ -190,9 +191,9 @@ TEST_F(AIPolisherServer, EachParagraphFallsBackOnItsOwn)
     PolishLog log;
     // The second answer invents a list; a rejected answer is not logged.
     server.enqueue({ScriptedHttpServer::answer(u"Alpha beta gamma delta."_s),
-            ScriptedHttpServer::answer(u"- one\n- two\n- three\n- four"_s)});
+                    ScriptedHttpServer::answer(u"- one\n- two\n- three\n- four"_s)});
     EXPECT_EQ(polish(polisher, u"alpha beta gamma delta\n\none two two three four"_s),
-            u"Alpha beta gamma delta.\n\nOne two three four"_s);
+              u"Alpha beta gamma delta.\n\nOne two three four"_s);
     EXPECT_EQ(log.lines(), QStringList{});
 }
 
@@ -209,7 +210,7 @@ void PrintTo(const BadAnswer& row, std::ostream* out)
     *out << row.name;
 }
 
-class AIPolisherBadAnswers : public AIPolisherServer, public ::testing::WithParamInterface<BadAnswer> { };
+class AIPolisherBadAnswers : public AIPolisherServer, public ::testing::WithParamInterface<BadAnswer> {};
 
 TEST_P(AIPolisherBadAnswers, EndInTheBasicResult)
 {
@@ -230,28 +231,31 @@ TEST_P(AIPolisherBadAnswers, EndInTheBasicResult)
     EXPECT_EQ(polish(polisher, u"so the meeting is on friday"_s), u"So the meeting is on Friday."_s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Server, AIPolisherBadAnswers,
-        ::testing::Values(BadAnswer{"malformedJson", ScriptedHttpServer::status(200, "{\"choices\": [tru"),
-                                  u"error: AI polish failed, using basic: The language model's answer is not valid JSON"_s},
+INSTANTIATE_TEST_SUITE_P(
+        Server, AIPolisherBadAnswers,
+        ::testing::Values(
+                BadAnswer{"malformedJson", ScriptedHttpServer::status(200, "{\"choices\": [tru"),
+                          u"error: AI polish failed, using basic: The language model's answer is not valid JSON"_s},
                 BadAnswer{"noChoices", ScriptedHttpServer::status(200, R"({"id": "x"})"),
-                        u"error: AI polish failed, using basic: The language model's answer has no text"_s},
-                BadAnswer{"contentNotText", ScriptedHttpServer::status(200, R"({"choices":[{"message":{"content":7}}]})"),
-                        u"error: AI polish failed, using basic: The language model's answer has no text"_s},
+                          u"error: AI polish failed, using basic: The language model's answer has no text"_s},
+                BadAnswer{"contentNotText",
+                          ScriptedHttpServer::status(200, R"({"choices":[{"message":{"content":7}}]})"),
+                          u"error: AI polish failed, using basic: The language model's answer has no text"_s},
                 BadAnswer{"emptyBody", ScriptedHttpServer::status(200),
-                        u"error: AI polish failed, using basic: The language model's answer is not valid JSON"_s},
+                          u"error: AI polish failed, using basic: The language model's answer is not valid JSON"_s},
                 BadAnswer{"enormousBody", ScriptedHttpServer::kind(Reply::Kind::enormous),
-                        u"error: AI polish failed, using basic: The language model's answer is too large"_s},
+                          u"error: AI polish failed, using basic: The language model's answer is too large"_s},
                 BadAnswer{"connectionReset", ScriptedHttpServer::kind(Reply::Kind::reset),
-                        u"error: AI polish failed, using basic: "_s, 2},
+                          u"error: AI polish failed, using basic: "_s, 2},
                 BadAnswer{"serverError",
-                        ScriptedHttpServer::status(500, R"({"error":{"message":"model crashed","type":"server"}})"),
-                        u"error: AI polish failed, using basic: HTTP 500: model crashed"_s},
+                          ScriptedHttpServer::status(500, R"({"error":{"message":"model crashed","type":"server"}})"),
+                          u"error: AI polish failed, using basic: HTTP 500: model crashed"_s},
                 BadAnswer{"plainTextError", ScriptedHttpServer::status(400, "bad request\n"),
-                        u"error: AI polish failed, using basic: HTTP 400: bad request"_s},
+                          u"error: AI polish failed, using basic: HTTP 400: bad request"_s},
                 BadAnswer{"neverAnswers", ScriptedHttpServer::kind(Reply::Kind::silent),
-                        u"error: AI polish timed out, using basic"_s},
+                          u"error: AI polish timed out, using basic"_s},
                 BadAnswer{"answersTooLate", ScriptedHttpServer::answer(u"So the meeting is Friday."_s, 1500ms),
-                        u"error: AI polish timed out, using basic"_s}));
+                          u"error: AI polish timed out, using basic"_s}));
 
 TEST_F(AIPolisherServer, PrewarmedSessionServesOnlyTheNextParagraph)
 {
@@ -285,7 +289,7 @@ TEST_F(AIPolisherServer, UnavailableModelMeansTheBasicCleanupForTheWholeText)
 {
     const QString text = u"um so new paragraph the the plan is new line to ship it on friday"_s;
     for (const Reply& models : {ScriptedHttpServer::status(503, R"({"error":{"message":"Loading model"}})"),
-                 ScriptedHttpServer::modelList({})}) {
+                                ScriptedHttpServer::modelList({})}) {
         server.setModelsReply(models);
         EXPECT_EQ(QCoro::waitFor(model->probe()), LanguageModelAvailability::modelNotReady);
         AIPolisher polisher(model);
@@ -339,13 +343,13 @@ TEST_F(AIPolisherServer, AvailabilityFollowsTheServer)
 
 TEST(LocalLanguageModel, OnlyLoopbackServersCount)
 {
-    for (const QString& url : {u"http://127.0.0.1:8080/v1"_s, u"http://localhost:11434/v1"_s,
-                 u"http://LOCALHOST/v1"_s, u"https://127.4.5.6/v1"_s, u"http://[::1]:8080/v1"_s}) {
+    for (const QString& url : {u"http://127.0.0.1:8080/v1"_s, u"http://localhost:11434/v1"_s, u"http://LOCALHOST/v1"_s,
+                               u"https://127.4.5.6/v1"_s, u"http://[::1]:8080/v1"_s}) {
         EXPECT_TRUE(LocalLanguageModel::loopbackURL(url).has_value()) << url.toStdString();
     }
     for (const QString& url : {QString(), u"127.0.0.1:8080"_s, u"http://example.com/v1"_s, u"http://10.0.0.1/v1"_s,
-                 u"http://128.0.0.1/v1"_s, u"http://localhost.example.com/v1"_s, u"ftp://127.0.0.1/v1"_s,
-                 u"file:///tmp/v1"_s, u"http://[::2]/v1"_s, u"not a url at all"_s}) {
+                               u"http://128.0.0.1/v1"_s, u"http://localhost.example.com/v1"_s, u"ftp://127.0.0.1/v1"_s,
+                               u"file:///tmp/v1"_s, u"http://[::2]/v1"_s, u"not a url at all"_s}) {
         EXPECT_FALSE(LocalLanguageModel::loopbackURL(url).has_value()) << url.toStdString();
         LocalLanguageModel model({url, QString()});
         EXPECT_EQ(QCoro::waitFor(model.probe()), LanguageModelAvailability::notEnabled);
