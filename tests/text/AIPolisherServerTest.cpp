@@ -86,10 +86,8 @@ public:
 
 private:
     struct Session final : LanguageModelSession {
-        Session(CountingModel* owner, int number, std::shared_ptr<LanguageModelSession> inner)
-            : owner(owner)
-            , number(number)
-            , inner(std::move(inner))
+        Session(CountingModel* model, int sessionNumber, std::shared_ptr<LanguageModelSession> wrapped)
+            : owner(model), number(sessionNumber), inner(std::move(wrapped))
         {
         }
         void prewarm() override
