@@ -70,9 +70,4 @@ QString BasicPolisher::polished(const QString& text)
     return finalizedDictation(result);
 }
 
-QCoro::Task<QString> BasicPolisher::polish(QString text, PolishContext)
-{
-    co_return polished(text);
-}
-
 } // namespace sayloom

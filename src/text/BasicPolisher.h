@@ -9,7 +9,7 @@ namespace sayloom {
 class BasicPolisher final : public TextPolisher {
 public:
     void prewarm() override {}
-    QCoro::Task<QString> polish(QString text, PolishContext context) override;
+    QCoro::Task<QString> polish(QString text, PolishContext) override { co_return polished(text); }
 
     // The same cleanup, synchronously.
     static QString polished(const QString& text);
