@@ -1,6 +1,7 @@
 #include "PulseServer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -8,6 +9,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace sayloom {
@@ -80,6 +83,8 @@ bool PulseServer::start(QString* error)
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("PULSE_SERVER"));
     m_daemon.setProcessEnvironment(environment);
+    // The daemon dies with this process, even when a crash or a timeout kills it before `stop`.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     // -n skips the default start-up script, so only the modules named here load. As root the daemon warns that
     // it is meant for a user session, then runs normally.
     m_daemon.start(QStringLiteral("pulseaudio"),
@@ -192,13 +197,9 @@ bool PulseServer::setDefaultSource(const QString& name)
 }
 
 FifoFeeder::FifoFeeder(const QString& fifo)
-{
     // The pipe source keeps its end open for reading, so this open never waits.
-    m_fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (m_fd >= 0) {
-        // Blocking from here on: a full pipe waits for the daemon to read.
-        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
-    }
+    : m_fd(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK))
+{
 }
 
 FifoFeeder::~FifoFeeder()
@@ -209,19 +210,25 @@ FifoFeeder::~FifoFeeder()
     }
 }
 
-bool FifoFeeder::writeBytes(const void* data, std::size_t size)
+bool FifoFeeder::writeBytes(const void* data, std::size_t size, std::stop_token stop)
 {
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t written = ::write(m_fd, bytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
+        if (stop.stop_requested() || Clock::now() >= deadline) {
             return false;
         }
-        bytes += written;
-        size -= std::size_t(written);
+        const ssize_t written = ::write(m_fd, bytes, size);
+        if (written > 0) {
+            bytes += written;
+            size -= std::size_t(written);
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        }
+        pollfd room{m_fd, POLLOUT, 0};
+        ::poll(&room, 1, 20);
     }
     return true;
 }
@@ -252,7 +259,7 @@ void FifoFeeder::feedInRealTime(std::vector<float> period, int rate, int blockFr
                 sample = period[position];
                 position = (position + 1) % period.size();
             }
-            if (!writeBytes(block.data(), block.size() * sizeof(float))) {
+            if (!writeBytes(block.data(), block.size() * sizeof(float), stop)) {
                 return;
             }
             due += blockDuration;

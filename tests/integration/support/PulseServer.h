@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <stop_token>
@@ -63,7 +64,8 @@ private:
     QProcess m_daemon;
 };
 
-// Writes raw samples into a FIFO from a thread of its own, so the writer never blocks the test.
+// Writes raw samples into a microphone's FIFO. The pipe source reads only while someone records, so a write
+// waits for room, but never past its deadline or a stop request.
 class FifoFeeder final {
 public:
     explicit FifoFeeder(const QString& fifo);
@@ -74,16 +76,17 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
 
-    // Writes all of `samples` as fast as the daemon reads them, then returns (on this thread).
+    // Writes all of `samples` as fast as the daemon reads them, on this thread; false when the daemon is gone or
+    // has not taken them within ten seconds.
     bool write(std::span<const float> samples);
     bool write(std::span<const std::int16_t> samples);
-    // On the feeder's thread: repeats `period` in real time, one block of `blockFrames` at a time, until
+    // On the feeder's own thread: repeats `period` in real time, one block of `blockFrames` at a time, until
     // destruction or `stopFeeding`.
     void feedInRealTime(std::vector<float> period, int rate, int blockFrames);
     void stopFeeding();
 
 private:
-    bool writeBytes(const void* data, std::size_t size);
+    bool writeBytes(const void* data, std::size_t size, std::stop_token stop = {});
 
     int m_fd = -1;
     std::jthread m_thread;
