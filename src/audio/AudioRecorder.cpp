@@ -247,7 +247,8 @@ struct AudioRecorder::Capture {
     std::variant<Source, AudioRecorderError> chooseSource(const std::optional<AudioInputDevice>& device,
                                                           Clock::time_point deadline)
     {
-        if (device) {
+        // The server refuses to look up an empty name rather than finding nothing; either way it is no device.
+        if (device && !device->uid.isEmpty()) {
             auto named = sourceNamed(device->uid.toStdString(), deadline);
             if (auto* error = std::get_if<AudioRecorderError>(&named)) {
                 return *error;

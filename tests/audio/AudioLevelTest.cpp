@@ -42,28 +42,18 @@ AudioBufferPtr stereo(float left, float right)
 
 INSTANTIATE_TEST_SUITE_P(
         Buffers, AudioRecorderLevel,
-        testing::Values(
-                LevelCase{"Silence", makeBuffer(mono, std::vector<float>(320, 0.0f)), 0.0f},
-                LevelCase{"Empty", makeBuffer(mono, std::vector<float>{}), 0.0f},
-                LevelCase{"FullScaleSquare", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 1.0f)), 1.0f},
-                LevelCase{"Rms0.1", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 0.1f)), 0.6f},
-                LevelCase{"Rms0.01", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 0.01f)), 0.2f},
-                LevelCase{"Rms0.5", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 0.5f)), 0.87959f},
-                LevelCase{"Minus50dBIsTheFloor", makeBuffer(mono, std::vector<float>(320, 0.00316228f)), 0.0f},
-                LevelCase{"BelowTheFloor", makeBuffer(mono, std::vector<float>(320, 0.001f)), 0.0f},
-                LevelCase{"AboveFullScaleClamps", makeBuffer(mono, std::vector<float>(320, 2.0f)), 1.0f},
-                LevelCase{"FirstChannelOnlyLoud", stereo(0.1f, 0.0f), 0.6f},
-                LevelCase{"FirstChannelOnlySilent", stereo(0.0f, 1.0f), 0.0f},
-                LevelCase{"PlanarFirstChannel",
-                          makeBuffer({16000, 2, SampleType::float32, false},
-                                     [] {
-                                         std::vector<float> samples(640, 0.0f);
-                                         std::fill(samples.begin(), samples.begin() + 320, 0.01f);
-                                         return samples;
-                                     }()),
-                          0.2f},
-                LevelCase{"Int16FullScale",
-                          makeBuffer(mono, AudioSignals::toInt16(AudioSignals::square(100, 16000, 320, 1.0f))), 1.0f}),
+        testing::Values(LevelCase{"Silence", makeBuffer(mono, std::vector<float>(320, 0.0f)), 0.0f},
+                        LevelCase{"Empty", makeBuffer(mono, std::vector<float>{}), 0.0f},
+                        LevelCase{"FullScaleSquare", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 1.0f)),
+                                  1.0f},
+                        LevelCase{"Rms0.1", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 0.1f)), 0.6f},
+                        LevelCase{"Rms0.01", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 0.01f)), 0.2f},
+                        LevelCase{"Rms0.5", makeBuffer(mono, AudioSignals::square(100, 16000, 320, 0.5f)), 0.87959f},
+                        LevelCase{"Minus50dBIsTheFloor", makeBuffer(mono, std::vector<float>(320, 0.00316228f)), 0.0f},
+                        LevelCase{"BelowTheFloor", makeBuffer(mono, std::vector<float>(320, 0.001f)), 0.0f},
+                        LevelCase{"AboveFullScaleClamps", makeBuffer(mono, std::vector<float>(320, 2.0f)), 1.0f},
+                        LevelCase{"FirstChannelOnlyLoud", stereo(0.1f, 0.0f), 0.6f},
+                        LevelCase{"FirstChannelOnlySilent", stereo(0.0f, 1.0f), 0.0f}),
         [](const auto& row) {
             std::string name = row.param.name;
             std::erase(name, '.');
