@@ -126,13 +126,15 @@ struct AudioRecorder::Capture {
                     capture->signal();
                 },
                 this);
+        if (!timer) {
+            // Without a timer nothing would end the wait.
+            return false;
+        }
         while (!done() && !timedOut) {
             pa_threaded_mainloop_wait(mainloop);
         }
-        if (timer) {
-            pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop);
-            api->time_free(timer);
-        }
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop);
+        api->time_free(timer);
         return done();
     }
 
@@ -290,6 +292,7 @@ struct AudioRecorder::Capture {
         }
         pa_stream_set_state_callback(stream, onStreamState, this);
         pa_stream_set_read_callback(stream, onRead, this);
+        pa_stream_set_moved_callback(stream, onMoved, this);
         const auto unset = std::uint32_t(-1);
         const pa_buffer_attr buffering{.maxlength = unset,
                                        .tlength = unset,
@@ -324,6 +327,7 @@ struct AudioRecorder::Capture {
         }
         pa_stream_set_state_callback(stream, nullptr, nullptr);
         pa_stream_set_read_callback(stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(stream, nullptr, nullptr);
         if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
             pa_stream_disconnect(stream);
         }
@@ -411,6 +415,13 @@ struct AudioRecorder::Capture {
             const int error = pa_context_errno(pa_stream_get_context(stream));
             capture->takeBroke(u"the sound server closed the recording (" + pulse::errorText(error) + u")");
         }
+    }
+
+    // The server moves a take whose microphone goes away to another source rather than ending it.
+    static void onMoved(pa_stream* stream, void*)
+    {
+        const char* source = pa_stream_get_device_name(stream);
+        qCInfo(lcAudio, "Recording moved to %s", source ? source : "another source");
     }
 
     static void onRead(pa_stream* stream, std::size_t, void* userdata)

@@ -300,6 +300,29 @@ TEST_F(AudioRecorderPulse, ADeviceGoneSinceResolvingFallsBackToTheDefault)
     EXPECT_EQ(find(collect(recording.stream, signal.size()).samples, signal), 0u);
 }
 
+TEST_F(AudioRecorderPulse, AMicrophoneUnpluggedMidTakeHandsTheTakeToTheDefault)
+{
+    const LogCapture log;
+    AudioRecorder recorder;
+    AudioRecorder::Recording recording = started(recorder, deviceNamed(u"usb"_s));
+    const std::vector<float> before = AudioSignals::noise(1600, 0.3f, 5);
+    {
+        const std::jthread writer = feed(m_usb, before);
+        EXPECT_EQ(find(collect(recording.stream, before.size()).samples, before), 0u);
+    }
+    ASSERT_TRUE(m_server.unloadModule(m_usb.module));
+    // What the built-in microphone hears while the server moves the take across may be lost, so it keeps
+    // talking, and the end of what comes out must be its voice.
+    const std::vector<float> period = AudioSignals::noise(160, 0.3f, 6);
+    FifoFeeder feeder(m_builtIn.fifo);
+    feeder.feedInRealTime(period, 16000, 160);
+    const Collected after = collect(recording.stream, 3200);
+    ASSERT_GE(after.samples.size(), 3200u);
+    EXPECT_TRUE(std::all_of(after.samples.end() - 1600, after.samples.end(),
+                            [&](float sample) { return std::ranges::find(period, sample) != period.end(); }));
+    EXPECT_TRUE(log.contains(u"Recording moved to builtin"_s)) << log.all().toStdString();
+}
+
 TEST_F(AudioRecorderPulse, NoDeviceMeansTheServersDefault)
 {
     ASSERT_TRUE(m_server.setDefaultSource(u"usb"_s));
