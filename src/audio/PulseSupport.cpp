@@ -1,6 +1,8 @@
 #include "PulseSupport.h"
 
+namespace sayloom {
 Q_LOGGING_CATEGORY(lcAudio, "app.sayloom.audio")
+} // namespace sayloom
 
 namespace sayloom::pulse {
 

@@ -11,7 +11,9 @@
 #include <chrono>
 #include <pulse/pulseaudio.h>
 
+namespace sayloom {
 Q_DECLARE_LOGGING_CATEGORY(lcAudio)
+} // namespace sayloom
 
 namespace sayloom::pulse {
 
