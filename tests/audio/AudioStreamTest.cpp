@@ -3,6 +3,7 @@
 #include "AudioTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <numeric>
 #include <thread>
 
 using namespace sayloom;
@@ -12,11 +13,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr AudioFormat mono{16000, 1, SampleType::float32, false};
-
 AudioChunk chunkOf(float value)
 {
-    return AudioChunk{makeBuffer(mono, std::vector<float>{value})};
+    return AudioChunk{makeBuffer({16000, 1, SampleType::float32, false}, std::vector<float>{value})};
 }
 
 float valueOf(const std::optional<AudioChunk>& chunk)
@@ -33,18 +32,17 @@ TEST(AudioStream, ConsumerOnAnotherThreadReadsEveryChunkInOrderThenTheEnd)
             received.push_back(valueOf(chunk));
         }
     });
-    for (int i = 0; i < 1000; ++i) {
-        EXPECT_TRUE(continuation.yield(chunkOf(float(i))));
-        if (i % 100 == 0) {
+    std::vector<float> sent(1000);
+    std::iota(sent.begin(), sent.end(), 0.0f);
+    for (const float value : sent) {
+        EXPECT_TRUE(continuation.yield(chunkOf(value)));
+        if (int(value) % 100 == 0) {
             std::this_thread::sleep_for(1ms);
         }
     }
     continuation.finish();
     consumer.join();
-    ASSERT_EQ(received.size(), 1000u);
-    for (int i = 0; i < 1000; ++i) {
-        EXPECT_EQ(received[std::size_t(i)], float(i));
-    }
+    EXPECT_EQ(received, sent);
     EXPECT_TRUE(stream.atEnd());
 }
 
@@ -102,9 +100,9 @@ TEST(AudioStream, EndsWhenTheLastProducerCopyGoesAwayUnfinished)
 TEST(AudioStream, ProducerStopsBufferingOnceTheConsumerIsGone)
 {
     auto [stream, continuation] = AudioStream::make();
-    AudioBufferPtr unread = makeBuffer(mono, std::vector<float>{2});
-    const std::weak_ptr<const AudioBuffer> buffered = unread;
-    continuation.yield(AudioChunk{std::move(unread)});
+    AudioChunk unread = chunkOf(2);
+    const std::weak_ptr<const AudioBuffer> buffered = unread.buffer;
+    continuation.yield(std::move(unread));
     {
         [[maybe_unused]] AudioStream gone = std::move(stream);
     }

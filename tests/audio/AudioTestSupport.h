@@ -2,7 +2,6 @@
 
 #include "AudioBuffer.h"
 #include "AudioFormat.h"
-#include "AudioInputDevice.h"
 
 #include <ostream>
 #include <vector>
@@ -14,18 +13,8 @@ inline void PrintTo(const AudioFormat& format, std::ostream* out)
     *out << format.description().toStdString();
 }
 
-inline void PrintTo(const AudioInputDevice& device, std::ostream* out)
-{
-    *out << '{' << device.id << ", " << device.uid.toStdString() << ", \"" << device.name.toStdString() << "\", '"
-         << Transport::text(device.transport).toStdString() << "'}";
-}
-
-inline AudioBufferPtr makeBuffer(const AudioFormat& format, std::vector<float> samples)
-{
-    return std::make_shared<const AudioBuffer>(format, std::move(samples));
-}
-
-inline AudioBufferPtr makeBuffer(const AudioFormat& format, std::vector<std::int16_t> samples)
+template <typename Sample>
+AudioBufferPtr makeBuffer(const AudioFormat& format, std::vector<Sample> samples)
 {
     return std::make_shared<const AudioBuffer>(format, std::move(samples));
 }

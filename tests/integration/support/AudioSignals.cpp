@@ -7,17 +7,13 @@
 
 namespace sayloom::AudioSignals {
 
-namespace {
-
 constexpr double twoPi = 2.0 * std::numbers::pi;
 
-} // namespace
-
-std::vector<float> sine(double frequency, int rate, std::size_t frames, float amplitude, double phase)
+std::vector<float> sine(double frequency, int rate, std::size_t frames, float amplitude)
 {
     std::vector<float> samples(frames);
     for (std::size_t i = 0; i < frames; ++i) {
-        samples[i] = amplitude * float(std::sin(twoPi * frequency * double(i) / rate + phase));
+        samples[i] = amplitude * float(std::sin(twoPi * frequency * double(i) / rate));
     }
     return samples;
 }
@@ -91,19 +87,6 @@ std::vector<float> speechLike(int rate, std::size_t frames, std::uint32_t seed)
     return samples;
 }
 
-std::vector<float> interleavedSines(const std::vector<double>& frequencies, int rate, std::size_t frames,
-                                    float amplitude)
-{
-    const std::size_t channels = frequencies.size();
-    std::vector<float> samples(frames * channels);
-    for (std::size_t i = 0; i < frames; ++i) {
-        for (std::size_t c = 0; c < channels; ++c) {
-            samples[i * channels + c] = amplitude * float(std::sin(twoPi * frequencies[c] * double(i) / rate));
-        }
-    }
-    return samples;
-}
-
 std::vector<std::int16_t> toInt16(const std::vector<float>& samples)
 {
     std::vector<std::int16_t> result(samples.size());
@@ -126,18 +109,15 @@ int risingZeroCrossings(const std::vector<float>& samples, std::size_t from)
 
 double toneAmplitude(const std::vector<float>& samples, double frequency, int rate, std::size_t from)
 {
-    if (samples.size() <= from) {
-        return 0.0;
-    }
     double real = 0.0;
     double imaginary = 0.0;
-    const std::size_t count = samples.size() - from;
+    const std::size_t count = samples.size() > from ? samples.size() - from : 0;
     for (std::size_t i = 0; i < count; ++i) {
         const double angle = twoPi * frequency * double(i) / rate;
         real += samples[from + i] * std::cos(angle);
         imaginary -= samples[from + i] * std::sin(angle);
     }
-    return 2.0 * std::hypot(real, imaginary) / double(count);
+    return count == 0 ? 0.0 : 2.0 * std::hypot(real, imaginary) / double(count);
 }
 
 } // namespace sayloom::AudioSignals

@@ -3,28 +3,23 @@
 #include <cstdint>
 #include <vector>
 
+// Test signals as float samples of one channel, and measurements of them.
 namespace sayloom::AudioSignals {
 
-// Test signals as float samples of one channel.
-
-std::vector<float> sine(double frequency, int rate, std::size_t frames, float amplitude = 0.5f, double phase = 0.0);
+std::vector<float> sine(double frequency, int rate, std::size_t frames, float amplitude = 0.5f);
 // Alternates between +amplitude and -amplitude every half period (rms = amplitude).
 std::vector<float> square(double frequency, int rate, std::size_t frames, float amplitude);
 // Uniform white noise in [-amplitude, amplitude], the same for the same seed.
 std::vector<float> noise(std::size_t frames, float amplitude, std::uint32_t seed);
-// Something like a voice: a pulse train at a gliding pitch, shaped by three formant resonances, in syllables
-// with pauses; never identical from one place to another, so a piece of it can be found again.
+// Something like a voice: a pulse train at a gliding pitch through three formant resonances, in syllables with
+// pauses; never identical from one place to another, so a piece of it can be found again.
 std::vector<float> speechLike(int rate, std::size_t frames, std::uint32_t seed = 1);
-
-// Frames in `channels` channels, interleaved, each channel a sine of its own frequency.
-std::vector<float> interleavedSines(const std::vector<double>& frequencies, int rate, std::size_t frames,
-                                    float amplitude = 0.5f);
 
 std::vector<std::int16_t> toInt16(const std::vector<float>& samples);
 
 // Sign changes from negative to non-negative; frequency ≈ crossings × rate / frames.
 int risingZeroCrossings(const std::vector<float>& samples, std::size_t from = 0);
-// Amplitude of the component at `frequency` (a single DFT bin, Goertzel), relative to a full-scale sine = 1.
+// Amplitude of the component at `frequency` (a single DFT bin), relative to a full-scale sine = 1.
 double toneAmplitude(const std::vector<float>& samples, double frequency, int rate, std::size_t from = 0);
 
 } // namespace sayloom::AudioSignals

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QThread>
 
@@ -21,15 +20,17 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int answerMilliseconds = 5000;
 
-// One argument of a module: `key='value'` with the value's own quotes escaped, so descriptions with spaces
-// survive the daemon's argument parser.
-QString quotedProperties(const QMap<QString, QString>& properties)
+// Runtime, home and configuration all in `root`, so neither the daemon nor pactl sees the user's session.
+QProcessEnvironment privateEnvironment(const QString& root)
 {
-    QStringList pairs;
-    for (auto it = properties.begin(); it != properties.end(); ++it) {
-        pairs << it.key() + u"=\"" + QString(it.value()).replace(u'"', QStringLiteral("\\\"")) + u'"';
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_RUNTIME_DIR", "HOME", "XDG_CONFIG_HOME", "PULSE_STATE_PATH"}) {
+        environment.insert(QString::fromLatin1(name), root);
     }
-    return pairs.join(u' ');
+    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY", "PULSE_SERVER"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    return environment;
 }
 
 } // namespace
@@ -42,19 +43,9 @@ PulseServer::PulseServer()
     m_daemon.setStandardOutputFile(QProcess::nullDevice());
 }
 
-PulseServer::~PulseServer()
-{
-    stop();
-}
-
-QString PulseServer::address() const
-{
-    return u"unix:" + m_folder.path() + u"/native";
-}
-
 void PulseServer::useInThisProcess() const
 {
-    qputenv("PULSE_SERVER", address().toUtf8());
+    qputenv("PULSE_SERVER", QFile::encodeName(u"unix:" + m_folder.path() + u"/native"));
 }
 
 bool PulseServer::start(QString* error)
@@ -68,41 +59,22 @@ bool PulseServer::start(QString* error)
     if (!m_folder.isValid()) {
         return fail(QStringLiteral("no temporary folder"));
     }
-    const QString root = m_folder.path();
-    for (const char16_t* folder : {u"/run", u"/home", u"/config", u"/state"}) {
-        QDir().mkpath(root + folder);
-    }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + u"/run");
-    environment.insert(QStringLiteral("PULSE_RUNTIME_PATH"), root + u"/run/pulse");
-    environment.insert(QStringLiteral("PULSE_STATE_PATH"), root + u"/state");
-    environment.insert(QStringLiteral("HOME"), root + u"/home");
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + u"/config");
-    // Keep it away from the desktop session's bus and display.
-    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("PULSE_SERVER"));
-    m_daemon.setProcessEnvironment(environment);
-    // The daemon dies with this process, even when a crash or a timeout kills it before `stop`.
-    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    // -n skips the default start-up script, so only the modules named here load. As root the daemon warns that
-    // it is meant for a user session, then runs normally.
-    m_daemon.start(QStringLiteral("pulseaudio"),
-                   {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                    QStringLiteral("--disable-shm=yes"), QStringLiteral("--use-pid-file=no"),
-                    QStringLiteral("--system=no"), QStringLiteral("--high-priority=no"),
-                    QStringLiteral("--realtime=no"), QStringLiteral("--log-target=stderr"),
-                    QStringLiteral("--log-level=error"), QStringLiteral("-L"),
-                    u"module-native-protocol-unix auth-anonymous=1 socket=" + root + u"/native"});
+    m_daemon.setProcessEnvironment(privateEnvironment(m_folder.path()));
+    // The daemon dies with this process, even when a crash or a timeout ends it before `stop`, and even frozen.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // -n skips the default start-up script, so only the modules named here load.
+    QStringList arguments = QStringLiteral("-n --daemonize=no --exit-idle-time=-1 --disable-shm=yes --use-pid-file=no "
+                                           "--system=no --high-priority=no --realtime=no --log-target=stderr "
+                                           "--log-level=error -L")
+                                    .split(u' ');
+    arguments << u"module-native-protocol-unix auth-anonymous=1 socket=" + m_folder.path() + u"/native";
+    m_daemon.start(QStringLiteral("pulseaudio"), arguments);
     if (!m_daemon.waitForStarted(answerMilliseconds)) {
         return fail(u"pulseaudio did not start: " + m_daemon.errorString());
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(answerMilliseconds);
-    while (Clock::now() < deadline) {
-        if (m_daemon.state() != QProcess::Running) {
-            return fail(QStringLiteral("pulseaudio exited during start-up"));
-        }
-        if (QFileInfo::exists(root + u"/native") && pactl({QStringLiteral("info")})) {
+    while (Clock::now() < deadline && m_daemon.state() == QProcess::Running) {
+        if (pactl({QStringLiteral("info")})) {
             return true;
         }
         QThread::msleep(20);
@@ -113,37 +85,36 @@ bool PulseServer::start(QString* error)
 
 void PulseServer::stop()
 {
-    if (m_daemon.state() == QProcess::NotRunning) {
-        return;
+    if (m_daemon.state() == QProcess::Running) {
+        ::kill(pid_t(m_daemon.processId()), SIGCONT);
+        m_daemon.terminate();
+        if (m_daemon.waitForFinished(3000)) {
+            return;
+        }
     }
-    m_daemon.terminate();
-    if (!m_daemon.waitForFinished(3000)) {
+    kill();
+}
+
+void PulseServer::kill()
+{
+    if (m_daemon.state() != QProcess::NotRunning) {
         m_daemon.kill();
         m_daemon.waitForFinished(3000);
     }
 }
 
-void PulseServer::kill()
+void PulseServer::freeze()
 {
-    if (m_daemon.state() == QProcess::NotRunning) {
-        return;
+    if (m_daemon.state() == QProcess::Running) {
+        ::kill(pid_t(m_daemon.processId()), SIGSTOP);
     }
-    m_daemon.kill();
-    m_daemon.waitForFinished(3000);
-}
-
-bool PulseServer::isRunning() const
-{
-    return m_daemon.state() == QProcess::Running;
 }
 
 bool PulseServer::pactl(const QStringList& arguments, QString* output) const
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PULSE_SERVER"), address());
-    environment.insert(QStringLiteral("HOME"), m_folder.path() + u"/home");
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path() + u"/config");
+    QProcessEnvironment environment = privateEnvironment(m_folder.path());
+    environment.insert(QStringLiteral("PULSE_SERVER"), u"unix:" + m_folder.path() + u"/native");
     process.setProcessEnvironment(environment);
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(QStringLiteral("pactl"), arguments);
@@ -159,31 +130,28 @@ bool PulseServer::pactl(const QStringList& arguments, QString* output) const
 }
 
 std::optional<PulseServer::Microphone> PulseServer::addMicrophone(const QString& name, const QString& description,
-                                                                  const QMap<QString, QString>& properties,
-                                                                  const QString& sampleFormat, int rate, int channels)
+                                                                  const QMap<QString, QString>& properties, int rate,
+                                                                  int channels)
 {
-    QMap<QString, QString> all = properties;
-    all.insert(QStringLiteral("device.description"), description);
+    // Each property as key="value", so descriptions with spaces survive the daemon's argument parser.
+    QStringList pairs{u"device.description=\"" + description + u'"'};
+    for (auto it = properties.begin(); it != properties.end(); ++it) {
+        pairs << it.key() + u"=\"" + it.value() + u'"';
+    }
     const QString fifo = m_folder.path() + u'/' + name + u".fifo";
     QString index;
-    const bool loaded =
-            pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"), u"source_name=" + name,
-                   u"file=" + fifo, u"format=" + sampleFormat, u"rate=" + QString::number(rate),
-                   u"channels=" + QString::number(channels), u"source_properties='" + quotedProperties(all) + u"'"},
-                  &index);
-    if (!loaded) {
+    if (!pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"), u"source_name=" + name,
+                u"file=" + fifo, QStringLiteral("format=float32le"), u"rate=" + QString::number(rate),
+                u"channels=" + QString::number(channels), u"source_properties='" + pairs.join(u' ') + u"'"},
+               &index)) {
         return std::nullopt;
     }
     return Microphone{name, fifo, index.toInt()};
 }
 
-std::optional<int> PulseServer::addSink(const QString& name)
+bool PulseServer::addSink(const QString& name)
 {
-    QString index;
-    if (!pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"), u"sink_name=" + name}, &index)) {
-        return std::nullopt;
-    }
-    return index.toInt();
+    return pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"), u"sink_name=" + name});
 }
 
 bool PulseServer::unloadModule(int module)
@@ -196,84 +164,58 @@ bool PulseServer::setDefaultSource(const QString& name)
     return pactl({QStringLiteral("set-default-source"), name});
 }
 
+// The pipe source keeps its end open for reading, so this open never waits.
 FifoFeeder::FifoFeeder(const QString& fifo)
-    // The pipe source keeps its end open for reading, so this open never waits.
     : m_fd(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK))
 {
 }
 
 FifoFeeder::~FifoFeeder()
 {
-    stopFeeding();
+    if (m_thread.joinable()) {
+        m_thread.request_stop();
+        m_thread.join();
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
     }
 }
 
-bool FifoFeeder::writeBytes(const void* data, std::size_t size, std::stop_token stop)
+bool FifoFeeder::write(std::span<const float> samples, std::stop_token stop)
 {
     const auto deadline = Clock::now() + std::chrono::seconds(10);
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        if (stop.stop_requested() || Clock::now() >= deadline) {
-            return false;
-        }
+    const auto* bytes = reinterpret_cast<const char*>(samples.data());
+    std::size_t size = samples.size_bytes();
+    while (m_fd >= 0 && size > 0 && !stop.stop_requested() && Clock::now() < deadline) {
         const ssize_t written = ::write(m_fd, bytes, size);
         if (written > 0) {
             bytes += written;
             size -= std::size_t(written);
-            continue;
-        }
-        if (written < 0 && errno != EAGAIN && errno != EINTR) {
+        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
             return false;
+        } else {
+            pollfd room{m_fd, POLLOUT, 0};
+            ::poll(&room, 1, 20);
         }
-        pollfd room{m_fd, POLLOUT, 0};
-        ::poll(&room, 1, 20);
     }
-    return true;
-}
-
-bool FifoFeeder::write(std::span<const float> samples)
-{
-    return m_fd >= 0 && writeBytes(samples.data(), samples.size_bytes());
-}
-
-bool FifoFeeder::write(std::span<const std::int16_t> samples)
-{
-    return m_fd >= 0 && writeBytes(samples.data(), samples.size_bytes());
+    return m_fd >= 0 && size == 0;
 }
 
 void FifoFeeder::feedInRealTime(std::vector<float> period, int rate, int blockFrames)
 {
-    stopFeeding();
-    if (m_fd < 0 || period.empty() || rate <= 0 || blockFrames <= 0) {
-        return;
-    }
     m_thread = std::jthread([this, period = std::move(period), rate, blockFrames](std::stop_token stop) {
-        const auto blockDuration = std::chrono::nanoseconds(std::int64_t(blockFrames) * 1'000'000'000 / rate);
         std::vector<float> block(static_cast<std::size_t>(blockFrames));
         std::size_t position = 0;
-        auto due = Clock::now();
-        while (!stop.stop_requested()) {
+        for (auto due = Clock::now(); !stop.stop_requested(); std::this_thread::sleep_until(due)) {
             for (float& sample : block) {
-                sample = period[position];
-                position = (position + 1) % period.size();
+                sample = period[position++ % period.size()];
             }
-            if (!writeBytes(block.data(), block.size() * sizeof(float), stop)) {
+            if (!write(block, stop)) {
                 return;
             }
-            due += blockDuration;
-            std::this_thread::sleep_until(due);
+            due += std::chrono::nanoseconds(std::int64_t(blockFrames) * 1'000'000'000 / rate);
         }
     });
-}
-
-void FifoFeeder::stopFeeding()
-{
-    if (m_thread.joinable()) {
-        m_thread.request_stop();
-        m_thread.join();
-    }
 }
 
 } // namespace sayloom
