@@ -114,22 +114,16 @@ QString withoutSurroundingQuotes(const QString& text)
     return text.mid(1, text.size() - 2);
 }
 
-const TextPattern& transcriptTags()
-{
-    static const TextPattern pattern(u"<\\/?transcript>"_s);
-    return pattern;
-}
+struct AnswerPatterns {
+    TextPattern transcriptTags{u"<\\/?transcript>"_s};
+    TextPattern preamble{u"^(?i)(sure|okay|ok|here(’|')?s|here is|cleaned)[^\\n]{0,60}:\\s*\\n+"_s};
+    TextPattern subjectLine{u"^(?i)subject:[^\\n]*\\n+"_s};
+};
 
-const TextPattern& preamble()
+const AnswerPatterns& answerPatterns()
 {
-    static const TextPattern pattern(u"^(?i)(sure|okay|ok|here(’|')?s|here is|cleaned)[^\\n]{0,60}:\\s*\\n+"_s);
-    return pattern;
-}
-
-const TextPattern& subjectLine()
-{
-    static const TextPattern pattern(u"^(?i)subject:[^\\n]*\\n+"_s);
-    return pattern;
+    static const AnswerPatterns compiled;
+    return compiled;
 }
 
 } // namespace
@@ -198,9 +192,9 @@ int AIPolisher::maximumResponseTokens(const QString& paragraph)
 std::optional<QString> AIPolisher::validated(const QString& answer, const QString& raw)
 {
     QString text = answer.trimmed();
-    text = transcriptTags().replaced(text, QString());
-    text = preamble().replacedOnce(text, QString());
-    text = subjectLine().replacedOnce(text, QString());
+    text = answerPatterns().transcriptTags.replaced(text, QString());
+    text = answerPatterns().preamble.replacedOnce(text, QString());
+    text = answerPatterns().subjectLine.replacedOnce(text, QString());
     text = withoutSurroundingQuotes(text).trimmed();
 
     if (text.isEmpty()) {

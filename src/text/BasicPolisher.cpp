@@ -8,53 +8,33 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-const TextPattern& paragraphCommand()
-{
-    static const TextPattern pattern(u"(?i),?\\s*\\bnew paragraph\\b[,.]?\\s*"_s);
-    return pattern;
-}
+// Compiled once, on first use; a function-level static also keeps them clear of static initialisation order.
+struct Patterns {
+    TextPattern paragraphCommand{u"(?i),?\\s*\\bnew paragraph\\b[,.]?\\s*"_s};
+    TextPattern lineCommand{u"(?i),?\\s*\\bnew line\\b[,.]?\\s*"_s};
+    TextPattern sentenceStart{u"(^|[.!?]\\s+|\\n)([a-z])(?=[a-z']*\\b)"_s};
+    TextPattern fillers{u"(?i)\\b(um+|uh+|erm+|hmm+)\\b[,.]?\\s*"_s};
+    TextPattern stutters{u"(?i)\\b(\\w+)(\\s+\\1\\b)+"_s};
+    TextPattern blankRuns{u"[ \\t]{2,}"_s};
+};
 
-const TextPattern& lineCommand()
+const Patterns& patterns()
 {
-    static const TextPattern pattern(u"(?i),?\\s*\\bnew line\\b[,.]?\\s*"_s);
-    return pattern;
-}
-
-const TextPattern& sentenceStart()
-{
-    static const TextPattern pattern(u"(^|[.!?]\\s+|\\n)([a-z])(?=[a-z']*\\b)"_s);
-    return pattern;
-}
-
-const TextPattern& fillers()
-{
-    static const TextPattern pattern(u"(?i)\\b(um+|uh+|erm+|hmm+)\\b[,.]?\\s*"_s);
-    return pattern;
-}
-
-const TextPattern& stutters()
-{
-    static const TextPattern pattern(u"(?i)\\b(\\w+)(\\s+\\1\\b)+"_s);
-    return pattern;
-}
-
-const TextPattern& blankRuns()
-{
-    static const TextPattern pattern(u"[ \\t]{2,}"_s);
-    return pattern;
+    static const Patterns compiled;
+    return compiled;
 }
 
 } // namespace
 
 QString applyingSpokenLayout(const QString& text)
 {
-    return lineCommand().replaced(paragraphCommand().replaced(text, u"\n\n"_s), u"\n"_s);
+    return patterns().lineCommand.replaced(patterns().paragraphCommand.replaced(text, u"\n\n"_s), u"\n"_s);
 }
 
 QString finalizedDictation(const QString& text)
 {
-    const QString capitalised =
-            sentenceStart().replaced(applyingSpokenLayout(text), [](const QRegularExpressionMatch& match) -> QString {
+    const QString capitalised = patterns().sentenceStart.replaced(
+            applyingSpokenLayout(text), [](const QRegularExpressionMatch& match) -> QString {
                 return match.captured(1) + match.captured(2).toUpper();
             });
     // QString::trimmed() removes exactly the Unicode White_Space characters, line breaks included.
@@ -63,10 +43,10 @@ QString finalizedDictation(const QString& text)
 
 QString BasicPolisher::polished(const QString& text)
 {
-    QString result = fillers().replaced(text, QString());
-    result = stutters().replaced(result,
-                                 [](const QRegularExpressionMatch& match) -> QString { return match.captured(1); });
-    result = blankRuns().replaced(result, u" "_s);
+    QString result = patterns().fillers.replaced(text, QString());
+    result = patterns().stutters.replaced(
+            result, [](const QRegularExpressionMatch& match) -> QString { return match.captured(1); });
+    result = patterns().blankRuns.replaced(result, u" "_s);
     return finalizedDictation(result);
 }
 
