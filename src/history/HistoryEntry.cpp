@@ -1,0 +1,246 @@
+#include "HistoryEntry.h"
+
+#include <QHashFunctions>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimeZone>
+
+#include <cmath>
+
+namespace sayloom {
+
+namespace {
+
+void appendJsonString(QByteArray& out, const QString& text)
+{
+    // Escapes as JSON requires and leaves every other character as UTF-8.
+    const QByteArray utf8 = text.toUtf8();
+    out += '"';
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            continue;
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        case '\t':
+            out += "\\t";
+            continue;
+        case '\b':
+            out += "\\b";
+            continue;
+        case '\f':
+            out += "\\f";
+            continue;
+        default:
+            break;
+        }
+        if (byte < 0x20) {
+            static constexpr char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[byte >> 4];
+            out += hex[byte & 0xF];
+            continue;
+        }
+        out += c;
+    }
+    out += '"';
+}
+
+bool appendNumber(QByteArray& out, double number)
+{
+    if (!std::isfinite(number)) {
+        return false;
+    }
+    // The shortest digits that read back as the same double, without an exponent.
+    out += QByteArray::number(number, 'f', QLocale::FloatingPointShortest);
+    return true;
+}
+
+bool isCanonicalUuidText(const QString& text)
+{
+    if (text.size() != 36) {
+        return false;
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != u'-') {
+                return false;
+            }
+            continue;
+        }
+        const bool hexDigit = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (!hexDigit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isAbsent(const QJsonValue& value)
+{
+    return value.isUndefined() || value.isNull();
+}
+
+} // namespace
+
+std::optional<QByteArray> HistoryEntry::toJsonBytes() const
+{
+    QByteArray out;
+    out.reserve(96 + 2 * (text.size() + raw.size()));
+    out += "{\"id\":\"";
+    out += idText(id).toLatin1();
+    out += "\",\"text\":";
+    appendJsonString(out, text);
+    out += ",\"raw\":";
+    appendJsonString(out, raw);
+    out += ",\"date\":";
+    if (!date.isValid() || !appendNumber(out, secondsSinceReferenceDate(date))) {
+        return std::nullopt;
+    }
+    if (appName) {
+        out += ",\"appName\":";
+        appendJsonString(out, *appName);
+    }
+    if (duration) {
+        out += ",\"duration\":";
+        if (!appendNumber(out, *duration)) {
+            return std::nullopt;
+        }
+    }
+    if (corrections) {
+        out += ",\"corrections\":[";
+        for (qsizetype i = 0; i < corrections->size(); ++i) {
+            if (i > 0) {
+                out += ',';
+            }
+            out += corrections->at(i).toJsonBytes();
+        }
+        out += ']';
+    }
+    out += '}';
+    return out;
+}
+
+std::optional<HistoryEntry> HistoryEntry::fromJson(const QJsonValue& value)
+{
+    if (!value.isObject()) {
+        return std::nullopt;
+    }
+    const QJsonObject object = value.toObject();
+    const QJsonValue id = object.value(u"id");
+    const QJsonValue text = object.value(u"text");
+    const QJsonValue raw = object.value(u"raw");
+    const QJsonValue date = object.value(u"date");
+    if (!id.isString() || !text.isString() || !raw.isString() || !date.isDouble()) {
+        return std::nullopt;
+    }
+    const QString idString = id.toString();
+    if (!isCanonicalUuidText(idString)) {
+        return std::nullopt;
+    }
+    const double seconds = date.toDouble();
+    if (!std::isfinite(seconds)) {
+        return std::nullopt;
+    }
+    HistoryEntry entry;
+    entry.id = QUuid::fromString(idString);
+    entry.text = text.toString();
+    entry.raw = raw.toString();
+    entry.date = dateFromSecondsSinceReferenceDate(seconds);
+    if (!entry.date.isValid()) {
+        return std::nullopt;
+    }
+
+    const QJsonValue appName = object.value(u"appName");
+    if (!isAbsent(appName)) {
+        if (!appName.isString()) {
+            return std::nullopt;
+        }
+        entry.appName = appName.toString();
+    }
+    const QJsonValue duration = object.value(u"duration");
+    if (!isAbsent(duration)) {
+        if (!duration.isDouble()) {
+            return std::nullopt;
+        }
+        entry.duration = duration.toDouble();
+    }
+    const QJsonValue corrections = object.value(u"corrections");
+    if (!isAbsent(corrections)) {
+        if (!corrections.isArray()) {
+            return std::nullopt;
+        }
+        const QJsonArray array = corrections.toArray();
+        QList<AppliedCorrection> list;
+        list.reserve(array.size());
+        for (const QJsonValue& item : array) {
+            auto correction = AppliedCorrection::fromJson(item);
+            if (!correction) {
+                return std::nullopt;
+            }
+            list.append(std::move(*correction));
+        }
+        entry.corrections = std::move(list);
+    }
+    return entry;
+}
+
+const QDateTime& HistoryEntry::referenceDate()
+{
+    static const QDateTime date(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    return date;
+}
+
+double HistoryEntry::secondsSinceReferenceDate(const QDateTime& date)
+{
+    return static_cast<double>(date.toMSecsSinceEpoch() - referenceDate().toMSecsSinceEpoch()) / 1000.0;
+}
+
+QDateTime HistoryEntry::dateFromSecondsSinceReferenceDate(double seconds)
+{
+    const double milliseconds = std::round(seconds * 1000.0);
+    // Far beyond any real date, and beyond what a millisecond count can hold.
+    if (!std::isfinite(milliseconds) || std::fabs(milliseconds) > 1e17) {
+        return {};
+    }
+    return QDateTime::fromMSecsSinceEpoch(referenceDate().toMSecsSinceEpoch() + static_cast<qint64>(milliseconds),
+                                          Qt::UTC);
+}
+
+QString HistoryEntry::idText(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+size_t qHash(const HistoryEntry& entry, size_t seed)
+{
+    QtPrivate::QHashCombine hash;
+    seed = hash(seed, entry.id);
+    seed = hash(seed, entry.text);
+    seed = hash(seed, entry.raw);
+    seed = hash(seed, entry.date);
+    seed = hash(seed, entry.appName.value_or(QString()));
+    seed = hash(seed, entry.appName.has_value());
+    seed = hash(seed, entry.duration.value_or(0.0));
+    seed = hash(seed, entry.duration.has_value());
+    seed = hash(seed, entry.corrections.has_value());
+    if (entry.corrections) {
+        for (const AppliedCorrection& correction : *entry.corrections) {
+            seed = hash(seed, correction);
+        }
+    }
+    return seed;
+}
+
+} // namespace sayloom
