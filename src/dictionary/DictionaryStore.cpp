@@ -13,7 +13,6 @@
 #include <QSet>
 #include <QSettings>
 #include <QStringDecoder>
-#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -38,7 +37,9 @@ ReadResult readUtf8(const QString& path)
     if (file.error() != QFileDevice::NoError) {
         return {std::nullopt, file.errorString()};
     }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A leading byte-order mark is kept for the parser, which knows to skip it.
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder(bytes);
     if (decoder.hasError()) {
         return {std::nullopt, QStringLiteral("The file isn't valid UTF-8 text")};
@@ -76,6 +77,22 @@ std::optional<QStringList> legacyWords(const QVariant& value)
     return words;
 }
 
+// A changed file keeps the ids of the entries it still holds, each old entry lending its id to the first parsed
+// entry with the same content, so an edit in the editor does not lose the interface's selection.
+void carryOverIds(QList<DictionaryEntry>& parsed, const QList<DictionaryEntry>& current)
+{
+    QList<bool> used(current.size(), false);
+    for (DictionaryEntry& entry : parsed) {
+        for (qsizetype i = 0; i < current.size(); ++i) {
+            if (!used[i] && current[i].phrase == entry.phrase && current[i].heardAs == entry.heardAs) {
+                used[i] = true;
+                entry.id = current[i].id;
+                break;
+            }
+        }
+    }
+}
+
 } // namespace
 
 DictionaryStore::DictionaryStore(QString filePath, QSettings& settings, QObject* parent)
@@ -95,11 +112,7 @@ DictionaryStore::DictionaryStore(QString filePath, QSettings& settings, QObject*
 
     // The editor's first warnings need the system word list; loading it takes a while, so it starts now, off the main
     // thread. EnglishWords loads it once, whichever thread asks first.
-    QThreadPool::globalInstance()->start([] {
-        QThread::currentThread()->setPriority(QThread::LowPriority);
-        EnglishWords::words();
-        QThread::currentThread()->setPriority(QThread::InheritPriority);
-    });
+    QThreadPool::globalInstance()->start([] { EnglishWords::words(); }, -1);
 }
 
 DictionaryStore::~DictionaryStore() = default;
@@ -136,20 +149,34 @@ bool DictionaryStore::isWatching() const
 
 void DictionaryStore::reload()
 {
-    if (!QFileInfo::exists(m_filePath) && !QFileInfo(m_filePath).isSymLink()) {
-        writeFile({});
+    if (!fileExists()) {
+        // A deleted file empties the dictionary and comes back with its header. Edits that could not be saved yet
+        // exist only in memory, so they go into the new file instead of being dropped.
+        const bool written = writeFile(m_unsaved ? m_entries : QList<DictionaryEntry>());
+        if (!written) {
+            rearmWatch();
+            return;
+        }
+        m_unsaved = false;
     }
-    ReadResult read = readUtf8(m_filePath);
+    const ReadResult read = readUtf8(m_filePath);
     rearmWatch();
     if (!read.text) {
         qCCritical(lcDictionary, "Dictionary read failed: %s", qUtf8Printable(read.error));
         setFileError(u"Couldn't read " + QFileInfo(m_filePath).fileName() + u": " + read.error);
         return;
     }
-    const QList<DictionaryEntry> parsed = DictionaryFile::parse(*read.text);
+    QList<DictionaryEntry> parsed = DictionaryFile::parse(*read.text);
+    if (m_unsaved && sameContent(parsed, m_onDisk)) {
+        // The file is as it was when a save failed: the edits in memory are newer, and the save error stays.
+        return;
+    }
+    m_unsaved = false;
     if (!sameContent(parsed, m_entries)) {
+        carryOverIds(parsed, m_entries);
         setEntries(parsed);
     }
+    m_onDisk = std::move(parsed);
     setFileError(std::nullopt);
 }
 
@@ -195,14 +222,13 @@ void DictionaryStore::migrateLegacyWordsIfNeeded(QSettings& settings)
         qCWarning(lcDictionary) << "The former word list in the settings is not a list of texts; left in place";
         return;
     }
-    if (!QFileInfo::exists(m_filePath) && !QFileInfo(m_filePath).isSymLink()) {
+    if (!fileExists()) {
         QList<DictionaryEntry> entries;
         entries.reserve(words->size());
         for (const QString& word : *words) {
             entries.append(DictionaryEntry(word));
         }
-        writeFile(entries);
-        if (m_fileError) {
+        if (!writeFile(entries)) {
             // The words exist nowhere else yet; they stay in the settings for the next start.
             return;
         }
@@ -263,36 +289,43 @@ void DictionaryStore::scheduleReload()
 
 void DictionaryStore::save()
 {
-    writeFile(m_entries);
+    m_unsaved = !writeFile(m_entries);
 }
 
-void DictionaryStore::writeFile(const QList<DictionaryEntry>& entries)
+bool DictionaryStore::fileExists() const
+{
+    // A dangling link counts: writing through it is not ours to decide.
+    const QFileInfo file(m_filePath);
+    return file.exists() || file.isSymLink();
+}
+
+bool DictionaryStore::writeFile(const QList<DictionaryEntry>& entries)
 {
     const QFileInfo file(m_filePath);
     const auto fail = [&](const QString& reason) {
         qCCritical(lcDictionary, "Dictionary write failed: %s", qUtf8Printable(reason));
         setFileError(u"Couldn't save " + file.fileName() + u": " + reason);
+        return false;
     };
     if (!QDir().mkpath(file.absolutePath())) {
-        fail(QStringLiteral("Couldn't create the folder %1").arg(file.absolutePath()));
-        return;
+        return fail(QStringLiteral("Couldn't create the folder %1").arg(file.absolutePath()));
     }
     QSaveFile out(m_filePath);
     if (!out.open(QIODevice::WriteOnly)) {
-        fail(out.errorString());
-        return;
+        return fail(out.errorString());
     }
     const QByteArray bytes = DictionaryFile::serialize(entries).toUtf8();
     if (out.write(bytes) != bytes.size()) {
-        fail(out.errorString());
+        const QString reason = out.errorString();
         out.cancelWriting();
-        return;
+        return fail(reason);
     }
     if (!out.commit()) {
-        fail(out.errorString());
-        return;
+        return fail(out.errorString());
     }
+    m_onDisk = entries;
     setFileError(std::nullopt);
+    return true;
 }
 
 void DictionaryStore::setEntries(const QList<DictionaryEntry>& entries)

@@ -72,7 +72,8 @@ private:
     void rearmWatch();
     void scheduleReload();
     void save();
-    void writeFile(const QList<DictionaryEntry>& entries);
+    bool fileExists() const;
+    bool writeFile(const QList<DictionaryEntry>& entries);
     void setEntries(const QList<DictionaryEntry>& entries);
     void setFileError(std::optional<QString> error);
 
@@ -80,6 +81,10 @@ private:
     QList<DictionaryEntry> m_entries;
     DictionaryCorrector m_corrector;
     std::optional<QString> m_fileError;
+    // What the file held at the last successful read or write.
+    QList<DictionaryEntry> m_onDisk;
+    // The last save failed: the list in memory is newer than the file.
+    bool m_unsaved = false;
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer* m_reloadTimer = nullptr;
 };
