@@ -2,18 +2,27 @@
 
 #include "AIPolisher.h"
 #include "AppPaths.h"
+#include "AudioDevices.h"
+#include "AudioFile.h"
+#include "AudioRecorder.h"
 #include "DictionaryCorrector.h"
 #include "DictionaryFile.h"
 #include "DictionarySelfTest.h"
 #include "LocalLanguageModel.h"
 #include "Output.h"
+#include "SphinxEngine.h"
 
+#include <QCoroTimer>
 #include <QSettings>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <locale.h>
+#include <mutex>
 
 namespace sayloom {
 
@@ -58,6 +67,172 @@ QCoro::Task<> polishAndPrint(QString text, std::optional<QString> bundleIdentifi
     const QString polished = co_await polisher.polish(std::move(text), context);
     Output::printLine(Output::label(u"polished:"_s) + polished);
     Output::printLine(Output::label(u"took:"_s) + Output::seconds(std::chrono::steady_clock::now() - start));
+}
+
+// A failure that ends a command, with the text the user sees.
+struct CommandFailure {
+    QString description;
+};
+
+using Clock = std::chrono::steady_clock;
+
+QCoro::Task<> prepared(TranscriptionEngine& engine)
+{
+    QCoro::Task<> preparing = engine.prepare();
+    co_await preparing;
+}
+
+QCoro::Task<> transcribeFile(QString path, bool polish)
+{
+    const auto start = Clock::now();
+    SphinxEngine engine;
+    QCoro::Task<> preparing = prepared(engine);
+    co_await preparing;
+
+    std::variant<AudioFile::Streamed, QString> file = AudioFile::stream(path);
+    if (const auto* error = std::get_if<QString>(&file)) {
+        throw CommandFailure{*error};
+    }
+    auto& [stream, format] = std::get<AudioFile::Streamed>(file);
+    QCoro::Task<QString> transcribing =
+            engine.transcribe(std::move(stream), format, dictionaryTerms(), [](const QString&) {});
+    const QString raw = co_await transcribing;
+    Output::printLine(Output::label(u"raw:"_s) + raw);
+    Output::printLine(Output::label(u"took:"_s) + Output::seconds(Clock::now() - start));
+
+    if (polish) {
+        QCoro::Task<> polishing = polishAndPrint(raw, std::nullopt);
+        co_await polishing;
+    }
+}
+
+// Waits on the event loop for `seconds`, to the millisecond. Nothing to wait for when the value is not a positive
+// finite number; very long waits go in steps a timer can take.
+QCoro::Task<> waitFor(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds <= 0) {
+        co_return;
+    }
+    constexpr double longestStep = 3600;
+    const auto start = Clock::now();
+    for (;;) {
+        const double left = seconds - std::chrono::duration<double>(Clock::now() - start).count();
+        if (left <= 0) {
+            co_return;
+        }
+        QTimer timer;
+        // A coarse timer may fire 5 % early or late: 200 ms of a four-second take.
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setSingleShot(true);
+        timer.start(std::chrono::milliseconds(qint64(std::ceil(std::min(left, longestStep) * 1000))));
+        co_await timer;
+    }
+}
+
+// A list of names the way the command has always shown it: ["Built-in Microphone", "Headset (BT)"].
+QString quotedList(const QStringList& names)
+{
+    QStringList quoted;
+    for (QString name : names) {
+        name.replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s);
+        quoted.append(u'"' + name + u'"');
+    }
+    return u'[' + quoted.join(u", "_s) + u']';
+}
+
+std::optional<QString> storedMicrophone()
+{
+    const QVariant stored = QSettings().value(u"microphone"_s);
+    return stored.isValid() ? std::optional(stored.toString()) : std::nullopt;
+}
+
+// What the level callback sees on the capture thread, read by the command once the capture has stopped.
+struct CaptureProbe {
+    std::mutex peakMutex;
+    float peak = 0;
+    std::mutex firstAudioMutex;
+    std::optional<Clock::time_point> firstAudio;
+
+    void take(float level)
+    {
+        {
+            const std::scoped_lock lock(peakMutex);
+            if (level >= peak) {
+                peak = level;
+            }
+        }
+        const std::scoped_lock lock(firstAudioMutex);
+        if (!firstAudio) {
+            firstAudio = Clock::now();
+        }
+    }
+};
+
+QCoro::Task<> recordFromMicrophone(double seconds)
+{
+    SphinxEngine engine;
+    QCoro::Task<> preparing = prepared(engine);
+    co_await preparing;
+
+    const std::optional<AudioInputDevice> device = AudioDevices::resolve(MicrophonePreference(storedMicrophone()));
+    QStringList names;
+    for (const AudioInputDevice& listed : AudioDevices::inputDevices()) {
+        names.append(Transport::isBluetooth(listed.transport) ? listed.name + u" (BT)" : listed.name);
+    }
+    Output::printLine(Output::label(u"devices:"_s) + quotedList(names));
+    Output::printLine(Output::label(u"mic:"_s) + (device ? device->name : u"system default"_s));
+
+    AudioRecorder recorder;
+    const auto probe = std::make_shared<CaptureProbe>();
+    recorder.setOnLevel([probe](float level) { probe->take(level); });
+    const auto captureStart = Clock::now();
+    std::variant<AudioRecorder::Recording, AudioRecorderError> started = recorder.start(device);
+    if (const auto* error = std::get_if<AudioRecorderError>(&started)) {
+        throw CommandFailure{error->description()};
+    }
+    auto& [stream, format] = std::get<AudioRecorder::Recording>(started);
+    Output::printLine(Output::label(u"format:"_s) + format.description());
+    Output::printLine(u"recording " + Output::shortest(seconds) + u"s \u2014 speak now\u2026");
+
+    // The engine reads the take while the timer runs; dictionary terms play no part here.
+    QCoro::Task<QString> transcribing = engine.transcribe(std::move(stream), format, {}, [](const QString&) {});
+    QCoro::Task<> waiting = waitFor(seconds);
+    co_await waiting;
+    recorder.stop();
+    const auto release = Clock::now();
+    const QString raw = co_await transcribing;
+
+    float peak = 0;
+    std::optional<Clock::time_point> firstAudio;
+    {
+        const std::scoped_lock lock(probe->peakMutex);
+        peak = probe->peak;
+    }
+    {
+        const std::scoped_lock lock(probe->firstAudioMutex);
+        firstAudio = probe->firstAudio;
+    }
+    Output::printLine(Output::label(u"peak:"_s) + Output::shortest(peak));
+    Output::printLine(Output::label(u"startup:"_s) +
+                      (firstAudio ? Output::seconds(*firstAudio - captureStart) : u"no audio"_s) + u" to first audio");
+    Output::printLine(Output::label(u"raw:"_s) + raw);
+    Output::printLine(Output::label(u"took:"_s) + Output::seconds(Clock::now() - release) + u" after release");
+}
+
+// Runs one command to its end; a failure is printed as the command's one error line.
+QCoro::Task<int> reported(QCoro::Task<> command)
+{
+    try {
+        co_await command;
+        co_return 0;
+    } catch (const CommandFailure& failure) {
+        Output::printError(failure.description);
+    } catch (const TranscriptionError& error) {
+        Output::printError(error.description());
+    } catch (const std::exception& error) {
+        Output::printError(QString::fromUtf8(error.what()));
+    }
+    co_return 1;
 }
 
 int notAvailableYet(const char16_t* option)
@@ -128,15 +303,17 @@ QCoro::Task<int> DevCommand::run() const
     if (std::holds_alternative<SelfTest>(m_case)) {
         co_return DictionarySelfTest::run() ? 0 : 1;
     }
-    if (std::holds_alternative<Transcribe>(m_case)) {
-        co_return notAvailableYet(u"--transcribe");
+    if (const auto* command = std::get_if<Transcribe>(&m_case)) {
+        QCoro::Task<int> transcribing = reported(transcribeFile(command->path, command->polish));
+        co_return co_await transcribing;
     }
     if (const auto* command = std::get_if<Polish>(&m_case)) {
-        co_await polishAndPrint(command->text, command->bundleIdentifier);
-        co_return 0;
+        QCoro::Task<int> polishing = reported(polishAndPrint(command->text, command->bundleIdentifier));
+        co_return co_await polishing;
     }
-    if (std::holds_alternative<Record>(m_case)) {
-        co_return notAvailableYet(u"--record");
+    if (const auto* command = std::get_if<Record>(&m_case)) {
+        QCoro::Task<int> recording = reported(recordFromMicrophone(command->seconds));
+        co_return co_await recording;
     }
     co_return notAvailableYet(u"--snapshot");
 }

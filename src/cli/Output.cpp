@@ -1,5 +1,7 @@
 #include "Output.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace sayloom::Output {
@@ -10,6 +12,20 @@ void write(std::FILE* stream, const QString& text)
 {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+template <typename Number>
+QString shortestText(Number value)
+{
+    char text[64];
+    const std::to_chars_result result = std::to_chars(std::begin(text), std::end(text), value);
+    QString written = QString::fromLatin1(text, result.ptr - text);
+    const bool integral =
+            std::all_of(written.cbegin(), written.cend(), [](QChar c) { return c.isDigit() || c == u'-'; });
+    if (integral) {
+        written += u".0";
+    }
+    return written;
 }
 
 } // namespace
@@ -34,6 +50,16 @@ QString seconds(std::chrono::nanoseconds duration)
 {
     // Microseconds are the finest step worth reading; the basic cleanup of a sentence takes a few dozen.
     return QString::number(std::chrono::duration<double>(duration).count(), 'f', 6) + u" seconds";
+}
+
+QString shortest(double value)
+{
+    return shortestText(value);
+}
+
+QString shortest(float value)
+{
+    return shortestText(value);
 }
 
 } // namespace sayloom::Output

@@ -14,5 +14,9 @@ void printError(const QString& description);
 QString label(const QString& name);
 // A duration as a decimal number of seconds followed by the word, such as "0.250000 seconds".
 QString seconds(std::chrono::nanoseconds duration);
+// The shortest decimal text that reads back as the same value, with at least one fractional digit when it has no
+// exponent: 4 gives "4.0", 2.5 gives "2.5", 0.1f gives "0.1", 1e20 gives "1e+20"; "inf" and "nan" as they are.
+QString shortest(double value);
+QString shortest(float value);
 
 } // namespace sayloom::Output

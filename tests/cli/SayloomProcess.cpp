@@ -20,6 +20,14 @@ QString SayloomProcess::executable()
 SayloomProcess::Result SayloomProcess::run(const QStringList& arguments, const QString& dataHome,
                                            const QProcessEnvironment& extra)
 {
+    QProcess process;
+    start(process, arguments, dataHome, extra);
+    return finish(process);
+}
+
+void SayloomProcess::start(QProcess& process, const QStringList& arguments, const QString& dataHome,
+                           const QProcessEnvironment& extra)
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome + QStringLiteral("/config"));
@@ -29,13 +37,14 @@ SayloomProcess::Result SayloomProcess::run(const QStringList& arguments, const Q
     for (const QString& name : extra.keys()) {
         environment.insert(name, extra.value(name));
     }
-
-    QProcess process;
     process.setProcessEnvironment(environment);
     process.setProgram(executable());
     process.setArguments(arguments);
     process.start(QIODevice::ReadOnly);
+}
 
+SayloomProcess::Result SayloomProcess::finish(QProcess& process)
+{
     Result result;
     if (!process.waitForFinished(finishLimitMilliseconds)) {
         process.kill();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,12 @@ public:
     // `environment` adds or overrides variables.
     static Result run(const QStringList& arguments, const QString& dataHome,
                       const QProcessEnvironment& environment = QProcessEnvironment());
+
+    // The same, for a test that talks to the process while it runs: starts it in `process`, and `finish` waits for
+    // its end (killing it after a minute) and collects what it printed since.
+    static void start(QProcess& process, const QStringList& arguments, const QString& dataHome,
+                      const QProcessEnvironment& environment = QProcessEnvironment());
+    static Result finish(QProcess& process);
 };
 
 } // namespace sayloom
