@@ -8,7 +8,10 @@ namespace sayloom {
 Stats::Stats(const QList<HistoryEntry>& history, const QDateTime& now, const QTimeZone& timeZone)
 {
     const QDateTime localNow = now.toTimeZone(timeZone);
+    // Today as a range of instants, so each entry is a comparison instead of a time-zone conversion.
     const QDate today = localNow.date();
+    const qint64 todayStartMs = today.startOfDay(timeZone).toMSecsSinceEpoch();
+    const qint64 tomorrowStartMs = today.addDays(1).startOfDay(timeZone).toMSecsSinceEpoch();
     // Same clock time seven calendar days back, so a week with a clock change is still seven days by the calendar.
     // When that moment cannot be computed, the window reaches back to the beginning of time.
     const QDateTime windowStart = localNow.addDays(-7);
@@ -19,7 +22,8 @@ Stats::Stats(const QList<HistoryEntry>& history, const QDateTime& now, const QTi
     qint64 timedWords = 0;
     for (const HistoryEntry& entry : history) {
         const qint64 words = wordCount(entry.text);
-        if (entry.date.toTimeZone(timeZone).date() == today) {
+        const qint64 dateMs = entry.date.toMSecsSinceEpoch();
+        if (dateMs >= todayStartMs && dateMs < tomorrowStartMs) {
             wordsToday += words;
             dictationsToday += 1;
         }
@@ -27,7 +31,7 @@ Stats::Stats(const QList<HistoryEntry>& history, const QDateTime& now, const QTi
             timedSeconds += *entry.duration;
             timedWords += words;
         }
-        if (entry.corrections && entry.date.toMSecsSinceEpoch() > windowStartMs) {
+        if (entry.corrections && dateMs > windowStartMs) {
             correctionsLast7Days += entry.corrections->size();
         }
     }
