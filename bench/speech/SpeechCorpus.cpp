@@ -21,6 +21,7 @@
 // asserted): word error rate no worse than the batch decoder's, real-time factor at most 0.3, median finalisation
 // latency at most 100 ms, and with vocabulary at least half the product names.
 
+#include "CorpusAudio.h"
 #include "SphinxEngine.h"
 #include "WordErrorRate.h"
 
@@ -35,12 +36,9 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <map>
-#include <sndfile.h>
-#include <thread>
 #include <vector>
 
 using namespace sayloom;
@@ -64,12 +62,6 @@ struct Entry {
     QString noise;
     QString reference;
     QStringList products;
-};
-
-struct Audio {
-    AudioFormat format;
-    std::vector<float> samples;
-    double seconds = 0;
 };
 
 void print(const QString& line)
@@ -97,37 +89,6 @@ QList<Entry> readManifest(const QString& folder)
         entries.append(entry);
     }
     return entries;
-}
-
-Audio load(const QString& path)
-{
-    Audio audio;
-    SF_INFO info{};
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!file) {
-        return audio;
-    }
-    audio.format = {std::uint32_t(info.samplerate), std::uint32_t(info.channels), SampleType::float32,
-                    info.channels > 1};
-    audio.samples.resize(std::size_t(info.frames) * std::size_t(info.channels));
-    const sf_count_t frames = sf_readf_float(file, audio.samples.data(), info.frames);
-    audio.samples.resize(std::size_t(std::max<sf_count_t>(frames, 0)) * std::size_t(info.channels));
-    sf_close(file);
-    audio.seconds = double(frames) / info.samplerate;
-    return audio;
-}
-
-// The audio in pieces of `frames` frames each.
-std::vector<AudioChunk> chunks(const Audio& audio, std::size_t frames)
-{
-    std::vector<AudioChunk> result;
-    const std::size_t step = frames * audio.format.channelCount;
-    for (std::size_t at = 0; at < audio.samples.size(); at += step) {
-        const auto end = audio.samples.begin() + std::ptrdiff_t(std::min(at + step, audio.samples.size()));
-        std::vector<float> piece(audio.samples.begin() + std::ptrdiff_t(at), end);
-        result.push_back(AudioChunk{std::make_shared<const AudioBuffer>(audio.format, std::move(piece))});
-    }
-    return result;
 }
 
 struct Run {
@@ -322,10 +283,10 @@ private:
     }
 
     // All of the file at once, as `--transcribe` hands it over.
-    QCoro::Task<Transcript> inProcess(const Audio& audio, const QStringList& vocabulary)
+    QCoro::Task<Transcript> inProcess(const CorpusAudio& audio, const QStringList& vocabulary)
     {
         auto [stream, continuation] = AudioStream::make();
-        for (AudioChunk& chunk : chunks(audio, 4096)) {
+        for (AudioChunk& chunk : audio.chunks(4096)) {
             continuation.yield(std::move(chunk));
         }
         continuation.finish();
@@ -333,7 +294,7 @@ private:
         const auto start = Clock::now();
         try {
             QCoro::Task<QString> transcribing =
-                    m_engine.transcribe(std::move(stream), audio.format, vocabulary, [](const QString&) {});
+                    m_engine.transcribe(std::move(stream), audio.format(), vocabulary, [](const QString&) {});
             transcript.text = co_await transcribing;
             transcript.ok = true;
         } catch (const TranscriptionError& error) {
@@ -341,41 +302,6 @@ private:
         }
         transcript.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         co_return transcript;
-    }
-
-    // The file at the pace a microphone delivers it, in 100 ms buffers; the time from the end of the stream (the
-    // key's release) to the transcript, or nothing when the engine failed.
-    QCoro::Task<std::optional<double>> finalisation(const Audio& audio)
-    {
-        std::vector<AudioChunk> pieces = chunks(audio, audio.format.sampleRate / 10);
-        auto [stream, continuation] = AudioStream::make();
-        auto finishedAt = std::make_shared<std::atomic<Clock::rep>>(0);
-        std::jthread feeder([continuation, pieces = std::move(pieces), finishedAt](std::stop_token stop) {
-            auto due = Clock::now();
-            for (const AudioChunk& piece : pieces) {
-                // A buffer is there once its last frame has been spoken.
-                due += std::chrono::nanoseconds(std::int64_t(piece.buffer->frameLength()) * 1'000'000'000 /
-                                                piece.buffer->format().sampleRate);
-                std::this_thread::sleep_until(due);
-                if (stop.stop_requested()) {
-                    break;
-                }
-                continuation.yield(piece);
-            }
-            finishedAt->store(Clock::now().time_since_epoch().count());
-            continuation.finish();
-        });
-        std::optional<double> latency;
-        try {
-            QCoro::Task<QString> transcribing =
-                    m_engine.transcribe(std::move(stream), audio.format, {}, [](const QString&) {});
-            co_await transcribing;
-            const Clock::time_point finished{Clock::duration(finishedAt->load())};
-            latency = std::chrono::duration<double>(Clock::now() - finished).count();
-        } catch (const TranscriptionError& error) {
-            print(u"  engine failed: " + error.description());
-        }
-        co_return latency;
     }
 
     QCoro::Task<> runDictation()
@@ -388,13 +314,13 @@ private:
         print(u"\ndictation set: %1 files"_s.arg(entries.size()));
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const Entry& entry = entries[i];
-            const Audio audio = load(entry.file);
+            const CorpusAudio audio = CorpusAudio::load(entry.file);
             const QStringList reference = WordErrorRate::words(entry.reference);
             const Transcript ours = sayloom(entry);
             const Transcript theirs = batch(entry);
             std::optional<double> latency;
             if (i % every == 0) {
-                QCoro::Task<std::optional<double>> timing = finalisation(audio);
+                QCoro::Task<std::optional<double>> timing = audio.finalisationSeconds(m_engine);
                 latency = co_await timing;
             }
             const int ourEdits = WordErrorRate::editDistance(reference, WordErrorRate::words(ours.text));
@@ -410,7 +336,7 @@ private:
                 group.referenceWords += int(reference.size());
                 group.sayloomEdits += ourEdits;
                 group.batchEdits += theirEdits;
-                group.audioSeconds += audio.seconds;
+                group.audioSeconds += audio.seconds();
                 group.sayloomSeconds += ours.seconds;
                 group.batchSeconds += theirs.seconds;
                 if (latency) {
@@ -466,7 +392,7 @@ private:
         print(u"\nvocabulary set: %1 files, %2 names as vocabulary"_s.arg(entries.size()).arg(vocabulary.size()));
         std::map<QString, Group> groups;
         for (const Entry& entry : entries) {
-            const Audio audio = load(entry.file);
+            const CorpusAudio audio = CorpusAudio::load(entry.file);
             const QStringList reference = WordErrorRate::words(entry.reference);
             QCoro::Task<Transcript> plainRun = inProcess(audio, {});
             const Transcript plain = co_await plainRun;
@@ -491,7 +417,7 @@ private:
                 group.referenceWords += int(reference.size());
                 group.editsWithout += WordErrorRate::editDistance(reference, plainWords);
                 group.editsWith += WordErrorRate::editDistance(reference, biasedWords);
-                group.audioSeconds += audio.seconds;
+                group.audioSeconds += audio.seconds();
                 group.sayloomSeconds += biased.seconds;
             }
         }
