@@ -92,29 +92,64 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
     return true;
 }
 
-// Keeps the bytes of a History.json that did not decode, since the next save replaces it. An earlier copy is never
-// overwritten: the same content is not copied twice, other content goes next to it under the next free number.
-void keepCorruptCopy(const QString& path, const QByteArray& bytes)
+// Names next to the file for keeping what the next save would replace: "History.json.corrupt", then
+// "History.json.corrupt-2", -3 … An earlier one is never overwritten.
+QString nameAside(const QString& path, QStringView suffix, int number)
+{
+    return path + u'.' + suffix + (number == 1 ? QString() : u'-' + QString::number(number));
+}
+
+bool takenName(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// Keeps the bytes of a History.json that did not decode, since the next save replaces it. The same content is not
+// copied twice; other content goes next to earlier copies under the next free number.
+bool keepCorruptCopy(const QString& path, const QByteArray& bytes)
 {
     const QByteArray wanted = digest(bytes);
-    const QString base = path + u".corrupt";
-    for (int number = 1; number < 1000; ++number) {
-        const QString candidate = number == 1 ? base : base + u'-' + QString::number(number);
-        if (QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink()) {
+    for (int number = 1; number <= 1000; ++number) {
+        const QString candidate = nameAside(path, u"corrupt", number);
+        if (takenName(candidate)) {
             if (fileDigest(candidate) == wanted) {
-                return;
+                return true;
             }
             continue;
         }
         QString error;
         if (!writeAtomically(candidate, bytes, &error)) {
-            qCWarning(lcHistory) << "Couldn't keep a copy of the unreadable history:" << error;
-            return;
+            qCWarning(lcHistory) << "Couldn't keep a copy of the history that does not decode:" << error;
+            return false;
         }
-        qCWarning(lcHistory) << "History.json does not decode; kept a copy as" << QFileInfo(candidate).fileName();
-        return;
+        qCWarning(lcHistory) << "The history does not decode; kept a copy as" << QFileInfo(candidate).fileName();
+        return true;
     }
-    qCWarning(lcHistory) << "Couldn't keep a copy of the unreadable history: too many earlier copies";
+    qCWarning(lcHistory) << "Couldn't keep a copy of the history that does not decode: too many earlier copies";
+    return false;
+}
+
+// A file that cannot be read cannot be copied, but it can be moved out of the way of the next save, which would
+// otherwise replace it unseen.
+bool moveUnreadableAside(const QString& path)
+{
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
+    for (int number = 1; number <= 1000; ++number) {
+        const QString candidate = nameAside(path, u"unreadable", number);
+        if (takenName(candidate)) {
+            continue;
+        }
+        if (!QFile::rename(path, candidate)) {
+            qCWarning(lcHistory) << "Couldn't move the unreadable history aside";
+            return false;
+        }
+        qCWarning(lcHistory) << "The history cannot be read; moved it aside as" << QFileInfo(candidate).fileName();
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -122,11 +157,15 @@ void keepCorruptCopy(const QString& path, const QByteArray& bytes)
 QList<HistoryEntry> History::load(QSettings& settings, const QString& path)
 {
     const FileRead file = readFile(path);
+    // Whether the file may be replaced from here: only when nothing in it can be lost.
+    bool replaceable = file.state == FileState::missing;
     if (file.state == FileState::read) {
         if (auto entries = decode(file.bytes)) {
             return std::move(*entries);
         }
-        keepCorruptCopy(path, file.bytes);
+        replaceable = keepCorruptCopy(path, file.bytes);
+    } else if (file.state == FileState::unreadable) {
+        replaceable = moveUnreadableAside(path);
     }
 
     const QString key = legacySettingsKey.toString();
@@ -140,12 +179,8 @@ QList<HistoryEntry> History::load(QSettings& settings, const QString& path)
         qCWarning(lcHistory) << "The former history in the settings does not decode; left in place";
         return {};
     }
-    // A file that exists but cannot be read may still hold the user's history: it is not replaced from here, and the
-    // settings value stays until a load can move it.
-    if (file.state == FileState::unreadable) {
-        return std::move(*entries);
-    }
-    if (save(*entries, path)) {
+    // Otherwise the settings value stays until a load can move it.
+    if (replaceable && save(*entries, path)) {
         settings.remove(key);
     }
     return std::move(*entries);

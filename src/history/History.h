@@ -24,9 +24,10 @@ public:
     static constexpr QStringView legacySettingsKey = u"history";
 
     // Never fails; the worst case is an empty list. Falls back to the settings value when the file is missing,
-    // unreadable or does not decode, moving it into the file. A file that does not decode is left as it is until the
-    // next save, and copied first to "History.json.corrupt" (an earlier copy with other content is kept, and this one
-    // goes to "History.json.corrupt-2", -3 …). A file that cannot be read at all is never replaced from here.
+    // unreadable or does not decode, moving it into the file. Nothing of the user's is lost on the way: a file that
+    // does not decode is copied first to "History.json.corrupt" (an earlier copy with other content is kept, and this
+    // one goes to "History.json.corrupt-2", -3 …), and a file that cannot be read is moved to
+    // "History.json.unreadable" (-2, -3 …), before the next save replaces it.
     static QList<HistoryEntry> load(QSettings& settings, const QString& path);
     // Writes the newest 1000 entries atomically, creating the folder when needed. False (and a log line) when
     // nothing could be written; the caller's list is never touched.

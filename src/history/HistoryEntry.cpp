@@ -153,11 +153,9 @@ std::optional<HistoryEntry> HistoryEntry::fromJson(const QJsonValue& value)
     if (!std::isfinite(seconds)) {
         return std::nullopt;
     }
-    HistoryEntry entry;
-    entry.id = QUuid::fromString(idString);
-    entry.text = text.toString();
-    entry.raw = raw.toString();
-    entry.date = dateFromSecondsSinceReferenceDate(seconds);
+    // Every field named, so no random id or clock reading is made only to be replaced.
+    HistoryEntry entry{QUuid::fromString(idString), text.toString(), raw.toString(),
+                       dateFromSecondsSinceReferenceDate(seconds), std::nullopt, std::nullopt, std::nullopt};
     if (!entry.date.isValid()) {
         return std::nullopt;
     }
@@ -225,22 +223,11 @@ QString HistoryEntry::idText(const QUuid& id)
 
 size_t qHash(const HistoryEntry& entry, size_t seed)
 {
-    QtPrivate::QHashCombine hash;
-    seed = hash(seed, entry.id);
-    seed = hash(seed, entry.text);
-    seed = hash(seed, entry.raw);
-    seed = hash(seed, entry.date);
-    seed = hash(seed, entry.appName.value_or(QString()));
-    seed = hash(seed, entry.appName.has_value());
-    seed = hash(seed, entry.duration.value_or(0.0));
-    seed = hash(seed, entry.duration.has_value());
-    seed = hash(seed, entry.corrections.has_value());
-    if (entry.corrections) {
-        for (const AppliedCorrection& correction : *entry.corrections) {
-            seed = hash(seed, correction);
-        }
-    }
-    return seed;
+    const auto& corrections = entry.corrections;
+    seed = qHashMulti(seed, entry.id, entry.text, entry.raw, entry.date, entry.appName.has_value(),
+                      entry.appName.value_or(QString()), entry.duration.has_value(), entry.duration.value_or(0.0),
+                      corrections.has_value());
+    return corrections ? qHashRange(corrections->begin(), corrections->end(), seed) : seed;
 }
 
 } // namespace sayloom

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace sayloom;
 using namespace Qt::StringLiterals;
@@ -254,16 +255,29 @@ TEST_F(HistoryTest, ACorruptFileIsCopiedAsideOnceBeforeAnythingReplacesIt)
     EXPECT_FALSE(m_settings.contains(QStringLiteral("history")));
 }
 
-TEST_F(HistoryTest, AFileThatCannotBeReadIsNotReplacedByTheFallback)
+TEST_F(HistoryTest, AFileThatCannotBeReadIsNeverReplacedWhereItIs)
 {
-    // A folder in place of the file cannot be read, by root either.
-    ASSERT_TRUE(QDir().mkpath(historyPath()));
     const QList<HistoryEntry> former = numbered(2);
     m_settings.setValue(QStringLiteral("history"), *History::encode(former));
 
+    // A folder in place of the file cannot be read, by root either, and stays where it is.
+    ASSERT_TRUE(QDir().mkpath(historyPath()));
     EXPECT_EQ(History::load(m_settings, historyPath()), former);
     EXPECT_TRUE(QFileInfo(historyPath()).isDir());
     EXPECT_TRUE(m_settings.contains(QStringLiteral("history")));
+    ASSERT_TRUE(QDir(historyPath()).removeRecursively());
+
+    // A file without read permission is moved aside before the former history takes its place. Root reads it anyway.
+    if (::geteuid() == 0) {
+        return;
+    }
+    writeBytes(historyPath(), "[]");
+    ASSERT_TRUE(QFile::setPermissions(historyPath(), QFileDevice::Permissions{}));
+    EXPECT_EQ(History::load(m_settings, historyPath()), former);
+    EXPECT_EQ(History::load(m_settings, historyPath()), former);
+    EXPECT_FALSE(m_settings.contains(QStringLiteral("history")));
+    ASSERT_TRUE(QFile::setPermissions(historyPath() + u".unreadable", QFileDevice::ReadOwner));
+    EXPECT_EQ(readBytes(historyPath() + u".unreadable"), "[]");
 }
 
 TEST_F(HistoryTest, SavesKeepTheNewest1000)
