@@ -33,6 +33,8 @@ QString shortestText(Number value)
 void printLine(const QString& line)
 {
     write(stdout, line);
+    // A pipe would hold the line back until exit; "recording … speak now…" is a prompt and must show at once.
+    std::fflush(stdout);
 }
 
 void printError(const QString& description)
