@@ -58,6 +58,16 @@ void BM_SaveFullHistory(benchmark::State& state)
 }
 BENCHMARK(BM_SaveFullHistory)->Unit(benchmark::kMillisecond);
 
+// The share of a save that is ours rather than the disk's.
+void BM_EncodeFullHistory(benchmark::State& state)
+{
+    const QList<HistoryEntry> entries = fullHistory();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(History::encode(entries));
+    }
+}
+BENCHMARK(BM_EncodeFullHistory)->Unit(benchmark::kMillisecond);
+
 void BM_LoadFullHistory(benchmark::State& state)
 {
     QTemporaryDir dir;

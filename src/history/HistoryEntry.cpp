@@ -14,45 +14,41 @@ namespace {
 
 void appendJsonString(QByteArray& out, const QString& text)
 {
-    // Escapes as JSON requires and leaves every other character as UTF-8.
+    // Escapes what JSON requires and copies every other byte of the UTF-8 form in runs.
     const QByteArray utf8 = text.toUtf8();
     out += '"';
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') {
+            continue;
+        }
+        out.append(utf8.constData() + runStart, i - runStart);
+        runStart = i + 1;
+        switch (byte) {
         case '"':
             out += "\\\"";
-            continue;
+            break;
         case '\\':
             out += "\\\\";
-            continue;
+            break;
         case '\n':
             out += "\\n";
-            continue;
+            break;
         case '\r':
             out += "\\r";
-            continue;
+            break;
         case '\t':
             out += "\\t";
-            continue;
-        case '\b':
-            out += "\\b";
-            continue;
-        case '\f':
-            out += "\\f";
-            continue;
-        default:
             break;
-        }
-        if (byte < 0x20) {
+        default: {
             static constexpr char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[byte >> 4];
-            out += hex[byte & 0xF];
-            continue;
+            const char escape[] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
+            out.append(escape, sizeof escape);
         }
-        out += c;
+        }
     }
+    out.append(utf8.constData() + runStart, utf8.size() - runStart);
     out += '"';
 }
 
@@ -124,7 +120,13 @@ std::optional<QByteArray> HistoryEntry::toJsonBytes() const
             if (i > 0) {
                 out += ',';
             }
-            out += corrections->at(i).toJsonBytes();
+            const AppliedCorrection& correction = corrections->at(i);
+            out += "{\"heard\":";
+            appendJsonString(out, correction.heard);
+            out += ",\"written\":";
+            appendJsonString(out, correction.written);
+            out += ",\"location\":" + QByteArray::number(correction.location) +
+                   ",\"length\":" + QByteArray::number(correction.length) + '}';
         }
         out += ']';
     }
@@ -154,8 +156,13 @@ std::optional<HistoryEntry> HistoryEntry::fromJson(const QJsonValue& value)
         return std::nullopt;
     }
     // Every field named, so no random id or clock reading is made only to be replaced.
-    HistoryEntry entry{QUuid::fromString(idString), text.toString(), raw.toString(),
-                       dateFromSecondsSinceReferenceDate(seconds), std::nullopt, std::nullopt, std::nullopt};
+    HistoryEntry entry{QUuid::fromString(idString),
+                       text.toString(),
+                       raw.toString(),
+                       dateFromSecondsSinceReferenceDate(seconds),
+                       std::nullopt,
+                       std::nullopt,
+                       std::nullopt};
     if (!entry.date.isValid()) {
         return std::nullopt;
     }
