@@ -24,6 +24,9 @@ public:
     void setBool(const QString& key, bool value) override;
     void setString(const QString& key, const QString& value) override;
 
+    // The same settings for the stores that move data of earlier versions out of them.
+    QSettings& settings() const { return *m_settings; }
+
 private:
     std::unique_ptr<QSettings> m_settings;
 };
