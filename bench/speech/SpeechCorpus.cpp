@@ -30,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -155,6 +156,19 @@ struct Group {
 QStringList groupsOf(const Entry& entry)
 {
     return {u"overall"_s, u"voice " + entry.voice, u"rate " + entry.rate, u"noise " + entry.noise};
+}
+
+// Overall first, then the voices, the rates and the noise, each in name order.
+std::vector<std::pair<QString, Group>> inPrintOrder(const std::map<QString, Group>& groups)
+{
+    const auto rank = [](const QString& name) {
+        const QStringList order{u"overall"_s, u"voice"_s, u"rate"_s, u"noise"_s};
+        return order.indexOf(name.section(u' ', 0, 0));
+    };
+    std::vector<std::pair<QString, Group>> result(groups.begin(), groups.end());
+    std::stable_sort(result.begin(), result.end(),
+                     [&](const auto& a, const auto& b) { return rank(a.first) < rank(b.first); });
+    return result;
 }
 
 QString percent(int part, int whole)
@@ -348,7 +362,7 @@ private:
         print(u"\n"_s + column(u"group"_s, 22) + column(u"files"_s, 7) + column(u"audio s"_s, 9) +
               column(u"WER ours"_s, 10) + column(u"WER batch"_s, 11) + column(u"RTF ours"_s, 10) +
               column(u"RTF batch"_s, 11) + u"finalisation ms: median p90 max (n)"_s);
-        for (const auto& [name, group] : groups) {
+        for (const auto& [name, group] : inPrintOrder(groups)) {
             print(column(name, 22) + column(QString::number(group.files), 7) + column(fixed(group.audioSeconds, 1), 9) +
                   column(percent(group.sayloomEdits, group.referenceWords), 10) +
                   column(percent(group.batchEdits, group.referenceWords), 11) +
@@ -423,7 +437,7 @@ private:
         }
         print(u"\n"_s + column(u"group"_s, 22) + column(u"files"_s, 7) + column(u"names without"_s, 15) +
               column(u"names with"_s, 12) + column(u"WER without"_s, 13) + column(u"WER with"_s, 10) + u"RTF with"_s);
-        for (const auto& [name, group] : groups) {
+        for (const auto& [name, group] : inPrintOrder(groups)) {
             print(column(name, 22) + column(QString::number(group.files), 7) +
                   column(u"%1/%2"_s.arg(group.namesWithout).arg(group.names), 15) +
                   column(u"%1/%2"_s.arg(group.namesWith).arg(group.names), 12) +
@@ -472,6 +486,8 @@ std::optional<Options> parse(const QStringList& arguments)
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
+    // The engine's notes on each take would bury the results.
+    QLoggingCategory::setFilterRules(u"app.sayloom.speech.info=false"_s);
     const std::optional<Options> options = parse(QCoreApplication::arguments());
     if (!options) {
         std::fputs("usage: speech_corpus [--corpus DIR] [--limit N] [--latency-files N] [--vocabulary-only]\n", stderr);
