@@ -54,6 +54,10 @@ std::variant<AudioFile::Streamed, QString> AudioFile::stream(const QString& path
         continuation.yield(AudioChunk{std::make_shared<const AudioBuffer>(format, std::move(samples))});
         position += frames;
     }
+    // The engine would blame the microphone for an empty take; here the file is to blame.
+    if (position == 0) {
+        return failure(path, "the file holds no audio");
+    }
     continuation.finish();
     return Streamed{std::move(stream), format};
 }

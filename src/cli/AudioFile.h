@@ -23,8 +23,8 @@ public:
 
     AudioFile() = delete;
 
-    // The whole file, queued before this returns; the stream is finished. On failure, the description the
-    // user sees: the file's name and libsndfile's reason.
+    // The whole file, queued before this returns; the stream is finished. On failure (no such file, not audio, a
+    // read error, no frames at all), the description the user sees: the file's name and the reason.
     static std::variant<Streamed, QString> stream(const QString& path);
 };
 
