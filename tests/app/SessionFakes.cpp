@@ -143,6 +143,7 @@ QCoro::Task<QString> FakeEngine::transcribe(AudioStream, AudioFormat, QStringLis
     co_await opened;
     call->finished = true;
     if (stop.stop_requested()) {
+        call->stopped = true;
         co_return QString();
     }
     if (const auto* error = std::get_if<TranscriptionError>(&call->outcome)) {
@@ -154,6 +155,11 @@ QCoro::Task<QString> FakeEngine::transcribe(AudioStream, AudioFormat, QStringLis
 void FakeEngine::script(std::variant<QString, TranscriptionError> outcome, bool held)
 {
     m_next.emplace(std::move(outcome), held);
+}
+
+void FakeEngine::forgetCalls()
+{
+    std::erase_if(m_calls, [](const std::unique_ptr<Call>& call) { return call->finished; });
 }
 
 void FakeEngine::finish()

@@ -108,6 +108,8 @@ public:
         std::variant<QString, TranscriptionError> outcome = QString();
         bool held = false;
         bool finished = false;
+        // Ended by a stop request before its result.
+        bool stopped = false;
         Gate gate;
     };
 
@@ -123,6 +125,9 @@ public:
     void audioEnded();
     Call* latest() { return m_calls.empty() ? nullptr : m_calls.back().get(); }
     std::size_t callCount() const { return m_calls.size(); }
+    const std::vector<std::unique_ptr<Call>>& calls() const { return m_calls; }
+    // Drops the record of finished calls.
+    void forgetCalls();
 
     std::optional<QString> prepareFailure;
     Gate prepareGate;

@@ -1,6 +1,18 @@
 #include "SessionRig.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace sayloom::testing {
+
+QString SessionRig::temporaryFolderTemplate()
+{
+    const QFileInfo memory(QStringLiteral("/dev/shm"));
+    if (memory.isDir() && memory.isWritable()) {
+        return QStringLiteral("/dev/shm/sayloom-session-XXXXXX");
+    }
+    return QDir::temp().filePath(QStringLiteral("sayloom-session-XXXXXX"));
+}
 
 SessionRig::SessionRig()
 {

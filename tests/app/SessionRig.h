@@ -39,6 +39,10 @@ using namespace std::chrono_literals;
 // folder. The helpers act like the user and let the event loop run after every act.
 class SessionRig {
 public:
+    // In memory when the system offers a memory-backed folder: every history save syncs the file to disk, and the
+    // randomised test makes thousands of them.
+    static QString temporaryFolderTemplate();
+
     SessionRig();
     ~SessionRig();
 
@@ -61,7 +65,7 @@ public:
 
     AppState::Phase::Kind phase() const { return state->phase().kind(); }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir{temporaryFolderTemplate()};
     FakeClock clock;
     FakeRecorder recorder;
     FakeInputDevices devices;
