@@ -125,10 +125,12 @@ AppState::AppState(SessionParts parts, QObject* parent)
 
 AppState::~AppState()
 {
+    // The level callback stays installed (the recorder wants it set only between takes); the relay drops what it
+    // brings from now on.
     m_relay->forget();
-    m_recorder.setOnLevel({});
     if (m_session) {
         m_session->stop.request_stop();
+        m_recorder.stop();
     }
 }
 
@@ -142,7 +144,7 @@ void AppState::start()
     m_started = true;
     m_recorder.setOnLevel(
             [relay = m_relay](float level) { relay->post([level](AppState& state) { state.receiveLevel(level); }); });
-    setTrigger(m_trigger);
+    applyTrigger();
     QPointer<AppState> self(this);
     m_hotkeyMonitor.setOnChange([self](bool down) {
         if (!self) {
@@ -621,7 +623,12 @@ void AppState::setTrigger(HotkeyMonitor::Trigger trigger)
 {
     m_settings.setTrigger(trigger);
     assign(this, m_trigger, trigger, &AppState::triggerChanged);
-    m_hotkeyMonitor.setTrigger(trigger);
+    applyTrigger();
+}
+
+void AppState::applyTrigger()
+{
+    m_hotkeyMonitor.setTrigger(m_trigger);
     if (m_hotkeyMonitor.isDown()) {
         // A take held with the old key ends as if the key had come up.
         m_hotkeyMonitor.markUp();

@@ -178,6 +178,8 @@ private:
     void resetSession();
     void fail(const QString& message);
     void play(Sounds::Cue cue);
+    // Hands the trigger to the monitor; a held old key is released.
+    void applyTrigger();
 
     QCoro::Task<void> runTake(std::shared_ptr<Take> take, AudioStream audio, AudioFormat format, QStringList terms,
                               TextPolisher* polisher, DictionaryCorrector corrector);

@@ -3,30 +3,25 @@
 #include "AudioDevices.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QMetaObject>
 
-#include <stop_token>
 #include <thread>
 
 namespace sayloom::testing {
 
-using namespace std::chrono_literals;
-
 void pump()
 {
-    // Queued work may queue more (a resumed coroutine posting the next step); a few rounds drain every chain the
+    // Queued work may queue more (a resumed coroutine posting its next step); a few rounds drain every chain the
     // session builds.
     for (int round = 0; round < 8; ++round) {
         QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::processEvents();
     }
 }
 
 struct FakeClock::Wait {
     FakeClock& clock;
     Instant deadline;
-
     bool await_ready() const noexcept { return false; }
     void await_suspend(std::coroutine_handle<> waiter) { clock.m_sleepers.emplace(deadline, waiter); }
     void await_resume() const noexcept {}
@@ -63,13 +58,11 @@ void FakeClock::advance(std::chrono::milliseconds duration)
 void Gate::open()
 {
     m_open = true;
-    if (!m_waiter) {
-        return;
+    if (const std::coroutine_handle<> waiter = std::exchange(m_waiter, {})) {
+        // From the event loop, as a real result arrives: never inside the caller of open().
+        QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [waiter] { waiter.resume(); }, Qt::QueuedConnection);
     }
-    const std::coroutine_handle<> waiter = std::exchange(m_waiter, {});
-    // Resumed from the event loop, as a real engine's result arrives, never inside the caller of open().
-    QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [waiter] { waiter.resume(); }, Qt::QueuedConnection);
 }
 
 std::variant<Recorder::Recording, AudioRecorderError> FakeRecorder::start(const std::optional<AudioInputDevice>& device)
@@ -90,8 +83,7 @@ void FakeRecorder::stop()
     if (!m_continuation) {
         return;
     }
-    m_continuation->finish();
-    m_continuation.reset();
+    std::exchange(m_continuation, std::nullopt)->finish();
     ++stops;
     if (onStreamEnd) {
         onStreamEnd();
@@ -100,19 +92,13 @@ void FakeRecorder::stop()
 
 void FakeRecorder::levelFromCaptureThread(float level)
 {
-    std::thread capture([this, level] {
-        if (m_onLevel) {
-            m_onLevel(level);
-        }
-    });
-    capture.join();
+    std::thread([this, level] { m_onLevel(level); }).join();
 }
 
 std::optional<AudioInputDevice> FakeInputDevices::resolve(const MicrophonePreference& preference) const
 {
-    const std::optional<std::uint32_t> defaultID =
-            devices.isEmpty() ? std::nullopt : std::optional<std::uint32_t>(devices.first().id);
-    return AudioDevices::resolve(preference, devices, defaultID);
+    return AudioDevices::resolve(preference, devices,
+                                 devices.isEmpty() ? std::nullopt : std::optional<std::uint32_t>(devices.first().id));
 }
 
 QCoro::Task<void> FakeEngine::prepare()
@@ -129,37 +115,24 @@ QCoro::Task<void> FakeEngine::prepare()
 QCoro::Task<QString> FakeEngine::transcribe(AudioStream, AudioFormat, QStringList vocabulary, PartialHandler onPartial,
                                             std::stop_token stop)
 {
-    m_calls.push_back(std::make_unique<Call>());
-    Call* call = m_calls.back().get();
+    Call* call = m_calls.emplace_back(std::make_unique<Call>()).get();
     call->onPartial = std::move(onPartial);
     call->vocabulary = std::move(vocabulary);
     if (m_next) {
-        call->outcome = m_next->first;
-        call->held = m_next->second;
-        m_next.reset();
+        std::tie(call->outcome, call->held) = *std::exchange(m_next, std::nullopt);
     }
     const std::stop_callback onStop(stop, [call] { call->gate.open(); });
     Gate::Awaiter opened = call->gate.wait();
     co_await opened;
     call->finished = true;
-    if (stop.stop_requested()) {
-        call->stopped = true;
+    call->stopped = stop.stop_requested();
+    if (call->stopped) {
         co_return QString();
     }
     if (const auto* error = std::get_if<TranscriptionError>(&call->outcome)) {
         throw *error;
     }
     co_return std::get<QString>(call->outcome);
-}
-
-void FakeEngine::script(std::variant<QString, TranscriptionError> outcome, bool held)
-{
-    m_next.emplace(std::move(outcome), held);
-}
-
-void FakeEngine::forgetCalls()
-{
-    std::erase_if(m_calls, [](const std::unique_ptr<Call>& call) { return call->finished; });
 }
 
 void FakeEngine::finish()
@@ -169,90 +142,47 @@ void FakeEngine::finish()
     }
 }
 
-void FakeEngine::audioEnded()
+void FakeEngine::forgetFinishedCalls()
 {
-    Call* call = latest();
-    if (call && !call->held) {
-        call->gate.open();
-    }
+    std::erase_if(m_calls, [](const std::unique_ptr<Call>& call) { return call->finished; });
 }
-
-namespace {
-
-// A model that is never reached for real: every request fails, so the polisher falls back to its basic cleanup.
-class RefusingSession final : public LanguageModelSession {
-public:
-    void prewarm() override {}
-    QCoro::Task<QString> respond(QString, GenerationOptions, std::stop_token) override
-    {
-        throw LanguageModelError(QStringLiteral("no model here"));
-        co_return QString();
-    }
-};
-
-} // namespace
 
 std::shared_ptr<LanguageModelSession> FakeLanguageModel::makeSession(const QString&)
 {
+    class Refusing final : public LanguageModelSession {
+    public:
+        void prewarm() override {}
+        QCoro::Task<QString> respond(QString, GenerationOptions, std::stop_token) override
+        {
+            throw LanguageModelError(QStringLiteral("no model here"));
+            co_return QString();
+        }
+    };
     ++sessionsMade;
-    return std::make_shared<RefusingSession>();
-}
-
-void FakeHotkeyMonitor::start()
-{
-    if (running) {
-        return;
-    }
-    running = true;
-    ++startCount;
+    return std::make_shared<Refusing>();
 }
 
 void FakeHotkeyMonitor::stop()
 {
     running = false;
-    if (m_down) {
-        m_down = false;
-        if (m_onChange) {
-            m_onChange(false);
+    key(false);
+}
+
+void FakeHotkeyMonitor::key(bool down)
+{
+    if (std::exchange(m_down, down) != down && onChange) {
+        onChange(down);
+    }
+}
+
+QString FakeOverlay::lastMessage() const
+{
+    for (auto mode = shown.rbegin(); mode != shown.rend(); ++mode) {
+        if (mode->kind() == OverlayMode::Kind::message) {
+            return mode->text();
         }
     }
-}
-
-void FakeHotkeyMonitor::press()
-{
-    if (m_down) {
-        return;
-    }
-    m_down = true;
-    if (m_onChange) {
-        m_onChange(true);
-    }
-}
-
-void FakeHotkeyMonitor::release()
-{
-    if (!m_down) {
-        return;
-    }
-    m_down = false;
-    if (m_onChange) {
-        m_onChange(false);
-    }
-}
-
-void FakeHotkeyMonitor::reportRelease()
-{
-    m_down = false;
-    if (m_onChange) {
-        m_onChange(false);
-    }
-}
-
-void FakeHotkeyMonitor::escape()
-{
-    if (m_onCancel) {
-        m_onCancel();
-    }
+    return {};
 }
 
 QCoro::Task<void> FakeInserter::insert(QString text)
@@ -267,11 +197,6 @@ QCoro::Task<bool> FakePermissions::requestMicrophone()
 {
     ++requests;
     co_return microphone;
-}
-
-int FakeSounds::count(Cue cue) const
-{
-    return int(std::count_if(played.begin(), played.end(), [cue](const auto& play) { return play.first == cue; }));
 }
 
 } // namespace sayloom::testing

@@ -14,18 +14,19 @@
 #include "TextInserter.h"
 #include "TranscriptionEngine.h"
 
-#include <QList>
-#include <QObject>
-#include <QString>
+#include <QStringList>
 
-#include <chrono>
 #include <coroutine>
 #include <map>
 #include <optional>
 #include <variant>
 #include <vector>
 
+// Fakes of the session's collaborators: each does what its contract promises, at once or when the test says, and
+// records what it was asked.
 namespace sayloom::testing {
+
+using namespace std::chrono_literals;
 
 // Runs queued work and whatever coroutines it resumes until nothing is left.
 void pump();
@@ -47,9 +48,10 @@ private:
     std::multimap<Instant, std::coroutine_handle<>> m_sleepers;
 };
 
-// A point a fake waits at until the test (or another fake) opens it; the waiter is resumed from the event loop.
+// A point a fake waits at until it is opened; the waiter is resumed from the event loop.
 class Gate {
 public:
+    // Refers to the gate, so it may be copied on its way into the coroutine.
     struct Awaiter {
         Gate* gate;
         bool await_ready() const noexcept { return gate->m_open; }
@@ -57,7 +59,6 @@ public:
         void await_resume() const noexcept {}
     };
 
-    // The awaiter refers to the gate, so it may be copied on its way into the coroutine.
     Awaiter wait() { return Awaiter{this}; }
     void open();
 
@@ -72,16 +73,15 @@ public:
     void stop() override;
     void setOnLevel(std::function<void(float)> onLevel) override { m_onLevel = std::move(onLevel); }
 
-    // Calls the level callback the way the capture thread does, from a thread of its own.
+    // Calls the level callback from a thread of its own, as the capture thread does.
     void levelFromCaptureThread(float level);
+    bool isRecording() const { return m_continuation.has_value(); }
 
     std::optional<AudioRecorderError> failure;
     int starts = 0;
     // Stops that ended a running capture.
     int stops = 0;
-    bool isRecording() const { return m_continuation.has_value(); }
     std::optional<AudioInputDevice> lastDevice;
-    // Told when the running capture ends.
     std::function<void()> onStreamEnd;
 
 private:
@@ -89,6 +89,7 @@ private:
     std::function<void(float)> m_onLevel;
 };
 
+// The real choice among the listed devices, the first being the default.
 class FakeInputDevices final : public InputDevices {
 public:
     QList<AudioInputDevice> inputDevices() const override { return devices; }
@@ -97,15 +98,15 @@ public:
     QList<AudioInputDevice> devices;
 };
 
-// Each take is one call. By default a call ends when its audio ends (the recorder's stop), with the outcome
-// scripted for it; a call whose outcome is held waits until the test finishes it. A stop request ends a call with
-// what it has.
+// Each take is one call. A call ends when its audio ends (the recorder's stop) with the outcome scripted for it, or,
+// when that outcome is held, when the test finishes it. A stop request ends it at once with nothing.
 class FakeEngine final : public TranscriptionEngine {
 public:
+    using Outcome = std::variant<QString, TranscriptionError>;
     struct Call {
         PartialHandler onPartial;
         QStringList vocabulary;
-        std::variant<QString, TranscriptionError> outcome = QString();
+        Outcome outcome = QString();
         bool held = false;
         bool finished = false;
         // Ended by a stop request before its result.
@@ -119,25 +120,23 @@ public:
                                     PartialHandler onPartial, std::stop_token stop) override;
 
     // The outcome of the next call; an empty text when none is scripted.
-    void script(std::variant<QString, TranscriptionError> outcome, bool held = false);
+    void script(Outcome outcome, bool held = false) { m_next.emplace(std::move(outcome), held); }
     // Ends the latest call with its outcome.
     void finish();
-    void audioEnded();
     Call* latest() { return m_calls.empty() ? nullptr : m_calls.back().get(); }
-    std::size_t callCount() const { return m_calls.size(); }
     const std::vector<std::unique_ptr<Call>>& calls() const { return m_calls; }
-    // Drops the record of finished calls.
-    void forgetCalls();
+    void forgetFinishedCalls();
 
     std::optional<QString> prepareFailure;
-    Gate prepareGate;
     bool prepareHeld = false;
+    Gate prepareGate;
 
 private:
-    std::optional<std::pair<std::variant<QString, TranscriptionError>, bool>> m_next;
+    std::optional<std::pair<Outcome, bool>> m_next;
     std::vector<std::unique_ptr<Call>> m_calls;
 };
 
+// Never reached for real: every request fails, so the polisher falls back to its basic cleanup.
 class FakeLanguageModel final : public LanguageModel {
 public:
     LanguageModelAvailability availability() const override { return available; }
@@ -151,26 +150,23 @@ class FakeHotkeyMonitor final : public HotkeyMonitor {
 public:
     Trigger trigger() const override { return m_trigger; }
     void setTrigger(Trigger trigger) override { m_trigger = trigger; }
-    void setOnChange(std::function<void(bool)> onChange) override { m_onChange = std::move(onChange); }
-    void setOnCancel(std::function<void()> onCancel) override { m_onCancel = std::move(onCancel); }
+    void setOnChange(std::function<void(bool)> callback) override { onChange = std::move(callback); }
+    void setOnCancel(std::function<void()> callback) override { onCancel = std::move(callback); }
     bool isDown() const override { return m_down; }
     void markUp() override { m_down = false; }
-    void start() override;
+    void start() override { startCount += !std::exchange(running, true); }
     void stop() override;
 
-    void press();
-    void release();
-    void escape();
-    // A release the session hears without having heard the press.
-    void reportRelease();
+    // The trigger key going down or up; a repeat reports nothing.
+    void key(bool down);
 
+    std::function<void(bool)> onChange;
+    std::function<void()> onCancel;
     int startCount = 0;
     bool running = false;
 
 private:
     Trigger m_trigger = Trigger::rightOption;
-    std::function<void(bool)> m_onChange;
-    std::function<void()> m_onCancel;
     bool m_down = false;
 };
 
@@ -181,6 +177,8 @@ public:
     void push(float level) override { levels.push_back(level); }
 
     OverlayMode lastShown() const { return shown.empty() ? OverlayMode::hidden() : shown.back(); }
+    QString lastMessage() const;
+
     std::vector<OverlayMode> shown;
     std::vector<std::chrono::milliseconds> hides;
     std::vector<float> levels;
@@ -205,25 +203,16 @@ private:
 class FakePermissions final : public Permissions {
 public:
     QCoro::Task<bool> requestMicrophone() override;
-    void open(const QString& address) override { opened.append(address); }
+    void open(const QString&) override {}
 
     bool microphone = true;
     int requests = 0;
-    QStringList opened;
 };
 
 class FakeAccessibility final : public AccessibilityTrust {
 public:
-    bool isTrusted() const override
-    {
-        ++queries;
-        return trusted;
-    }
-    bool isTrustedPrompting() override
-    {
-        ++prompts;
-        return trusted;
-    }
+    bool isTrusted() const override { return ++queries, trusted; }
+    bool isTrustedPrompting() override { return ++prompts, trusted; }
 
     bool trusted = true;
     int prompts = 0;
@@ -255,19 +244,17 @@ public:
 
 class FakeClipboard final : public Clipboard {
 public:
-    void setText(const QString& value) override
-    {
-        text = value;
-        ++writes;
-    }
+    void setText(const QString& value) override { text = value; }
     QString text;
-    int writes = 0;
 };
 
 class FakeSounds final : public Sounds {
 public:
-    void play(Cue cue, float volume) override { played.push_back({cue, volume}); }
-    int count(Cue cue) const;
+    void play(Cue cue, float volume) override { played.emplace_back(cue, volume); }
+    int count(Cue cue) const
+    {
+        return int(std::count_if(played.begin(), played.end(), [cue](const auto& play) { return play.first == cue; }));
+    }
 
     std::vector<std::pair<Cue, float>> played;
 };

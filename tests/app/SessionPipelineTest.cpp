@@ -12,113 +12,43 @@ namespace {
 
 using Kind = AppState::Phase::Kind;
 
-QString lastMessage(const FakeOverlay& overlay)
-{
-    for (auto mode = overlay.shown.rbegin(); mode != overlay.shown.rend(); ++mode) {
-        if (mode->kind() == OverlayMode::Kind::message) {
-            return mode->text();
-        }
-    }
-    return {};
-}
-
 QList<HistoryEntry> historyOnDisk(const SessionRig& rig)
 {
     QSettings unused(rig.path(QStringLiteral("unused.ini")), QSettings::IniFormat);
     return History::load(unused, rig.path(QStringLiteral("History.json")));
 }
 
-// How one committed take ends: what the engine does, and what the user sees and keeps afterwards.
+// How one committed take ends: what the engine does, and what the user sees and keeps afterwards. The text is
+// "hello world" unless the engine says otherwise; the acts are those of SessionRig::act.
 struct Delivery {
     const char* name;
-    std::function<void(SessionRig&)> arrange;
-    std::variant<QString, TranscriptionError> outcome;
-    // Time from the release until the outcome is checked.
-    std::chrono::milliseconds after;
-    QString message;
+    const char* arrange;
+    FakeEngine::Outcome outcome;
+    // From the release until the outcome is checked.
+    const char* after;
+    const char* message;
     std::chrono::milliseconds hiddenAfter;
     Kind phase;
-    QStringList inserted;
-    qsizetype saved;
-    QString clipboard;
+    bool saved;
+    bool inserted;
+    bool copied;
 };
 
-void noArrangement(SessionRig&) {}
+const QString helloWorld = QStringLiteral("hello world");
+const TranscriptionError noAudio(QStringLiteral("No audio came through from the microphone"));
 
 const Delivery deliveries[] = {
-        {"InsertedIntoTheTargetWindow",
-         noArrangement,
-         QStringLiteral("hello world"),
-         1s,
-         {},
-         0ms,
-         Kind::idle,
-         {QStringLiteral("Hello world")},
-         1,
-         {}},
-        {"EmptyTranscript",
-         noArrangement,
-         QString(),
-         1s,
-         QStringLiteral("Didn't catch that"),
-         2s,
-         Kind::idle,
-         {},
-         0,
-         {}},
-        {"NothingLeftAfterCleanup",
-         noArrangement,
-         QStringLiteral("um uh"),
-         1s,
-         QStringLiteral("Didn't catch that"),
-         2s,
-         Kind::idle,
-         {},
-         0,
-         {}},
-        {"StartedFromOwnWindow",
-         [](SessionRig& rig) { rig.applications.front = FakeApplications::itself(); },
-         QStringLiteral("hello world"),
-         1s,
-         QStringLiteral("Copied to clipboard"),
-         2s,
-         Kind::idle,
-         {},
-         1,
-         QStringLiteral("Hello world")},
-        {"WithoutAccessibility",
-         [](SessionRig& rig) {
-             rig.accessibility.trusted = false;
-             rig.buildAndStart();
-         },
-         QStringLiteral("hello world"),
-         1s,
-         QStringLiteral("Copied — grant Accessibility so Sayloom can type"),
-         3s,
-         Kind::error,
-         {},
-         1,
-         QStringLiteral("Hello world")},
-        {"RecognitionFails",
-         noArrangement,
-         TranscriptionError(QStringLiteral("No audio came through from the microphone")),
-         1s,
-         QStringLiteral("No audio came through from the microphone"),
-         3s,
-         Kind::error,
-         {},
-         0,
-         {}},
-        {"RecognitionNeverEnds",
-         [](SessionRig& rig) { rig.engine.script(QStringLiteral("too late"), true); },
-         QStringLiteral("too late"),
-         AppState::processingTimeout,
-         QStringLiteral("Took too long — try again"),
-         3s,
-         Kind::error,
-         {},
-         0,
-         {}},
+        {"Inserted", "", helloWorld, "+1000", "", 0ms, Kind::idle, true, true, false},
+        {"EmptyTranscript", "", QString(), "+1000", "Didn't catch that", 2s, Kind::idle, false, false, false},
+        {"NothingLeftAfterCleanup", "", QStringLiteral("um uh"), "+1000", "Didn't catch that", 2s, Kind::idle, false,
+         false, false},
+        {"StartedFromOwnWindow", "o", helloWorld, "+1000", "Copied to clipboard", 2s, Kind::idle, true, false, true},
+        {"WithoutAccessibility", "a", helloWorld, "+1000", "Copied — grant Accessibility so Sayloom can type", 3s,
+         Kind::error, true, false, true},
+        {"RecognitionFails", "", noAudio, "+1000", "No audio came through from the microphone", 3s, Kind::error, false,
+         false, false},
+        {"RecognitionNeverEnds", "h", helloWorld, "+20000", "Took too long — try again", 3s, Kind::error, false, false,
+         false},
 };
 
 class SessionDeliveries : public ::testing::TestWithParam<Delivery> {
@@ -131,22 +61,22 @@ TEST_P(SessionDeliveries, EndTheTakeOnce)
     const Delivery& row = GetParam();
     rig.buildAndStart();
     rig.engine.script(row.outcome);
-    row.arrange(rig);
-    rig.hold(1s);
-    rig.advance(row.after);
+    rig.act(row.arrange);
+    rig.act("P +1000 R");
+    rig.act(row.after);
     EXPECT_EQ(rig.phase(), row.phase);
     EXPECT_FALSE(rig.state->isTakeRunning());
-    EXPECT_EQ(lastMessage(rig.overlay), row.message);
-    EXPECT_EQ(rig.overlay.hides.back(), row.hiddenAfter);
-    EXPECT_EQ(rig.inserter.inserted, row.inserted);
-    EXPECT_EQ(rig.state->history().size(), row.saved);
-    EXPECT_EQ(historyOnDisk(rig).size(), row.saved);
-    EXPECT_EQ(rig.clipboard.text, row.clipboard);
     EXPECT_FALSE(rig.recorder.isRecording());
+    EXPECT_EQ(rig.overlay.lastMessage(), QString::fromUtf8(row.message));
+    EXPECT_EQ(rig.overlay.hides.back(), row.hiddenAfter);
+    EXPECT_EQ(rig.inserter.inserted, row.inserted ? QStringList{QStringLiteral("Hello world")} : QStringList());
+    EXPECT_EQ(rig.clipboard.text, row.copied ? QStringLiteral("Hello world") : QString());
+    EXPECT_EQ(rig.state->history().size(), row.saved ? 1 : 0);
+    EXPECT_EQ(historyOnDisk(rig), rig.state->history());
 
     rig.advance(AppState::errorDuration);
     EXPECT_EQ(rig.phase(), Kind::idle);
-    EXPECT_EQ(rig.inserter.inserted, row.inserted);
+    EXPECT_EQ(rig.inserter.inserted.size(), row.inserted ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, SessionDeliveries, ::testing::ValuesIn(deliveries),
@@ -160,24 +90,17 @@ protected:
 
 TEST_F(SessionPipeline, TheTailStopsTheRecorderOnceAndOnlyForItsOwnTake)
 {
-    rig.engine.script(QStringLiteral("one"), true);
-    rig.hold(1s);
-    rig.advance(299ms);
+    rig.act("h P +1000 R +299");
     EXPECT_TRUE(rig.recorder.isRecording());
     EXPECT_EQ(rig.sounds.count(Sounds::Cue::end), 0);
-    rig.advance(1ms);
+    rig.act("+1");
     EXPECT_FALSE(rig.recorder.isRecording());
     EXPECT_EQ(rig.sounds.count(Sounds::Cue::end), 1);
-    rig.escape();
-    rig.release();
 
     // Cancelled within the tail: stopped by the cancel, not again by the tail, and no stop sound.
-    rig.advance(1s);
-    rig.hold(1s);
-    rig.advance(100ms);
-    rig.escape();
+    rig.act("E +1000 P +1000 R +100 E");
     EXPECT_EQ(rig.recorder.stops, 2);
-    rig.advance(1s);
+    rig.act("+1000");
     EXPECT_EQ(rig.recorder.stops, 2);
     EXPECT_EQ(rig.sounds.count(Sounds::Cue::end), 1);
     EXPECT_EQ(rig.state->lastDuration(), 1.0);
@@ -185,15 +108,12 @@ TEST_F(SessionPipeline, TheTailStopsTheRecorderOnceAndOnlyForItsOwnTake)
 
 TEST_F(SessionPipeline, EscapeWhileProcessingInsertsNothingAndDisarmsTheWatchdog)
 {
-    rig.engine.script(QStringLiteral("never typed"), true);
-    rig.hold(1s);
-    rig.advance(2s);
-    rig.escape();
-    EXPECT_EQ(lastMessage(rig.overlay), QStringLiteral("Cancelled"));
+    rig.act("h P +1000 R +2000 E");
+    EXPECT_EQ(rig.overlay.lastMessage(), QStringLiteral("Cancelled"));
     EXPECT_EQ(rig.overlay.hides.back(), 1s);
     EXPECT_TRUE(rig.engine.latest()->finished); // the engine was asked to stop
     rig.advance(30s);
-    EXPECT_EQ(lastMessage(rig.overlay), QStringLiteral("Cancelled"));
+    EXPECT_EQ(rig.overlay.lastMessage(), QStringLiteral("Cancelled"));
     EXPECT_EQ(rig.phase(), Kind::idle);
     EXPECT_TRUE(rig.inserter.inserted.isEmpty());
     EXPECT_TRUE(rig.state->history().isEmpty());
@@ -204,17 +124,10 @@ TEST(SessionWatchdog, ASecondTakeIsNotHitByTheFirstTakesWatchdog)
     // However the first take ended: delivered, cancelled while processing, or failed.
     const std::function<void(SessionRig&)> endings[] = {
             [](SessionRig& rig) { rig.dictate(QStringLiteral("first")); },
-            [](SessionRig& rig) {
-                rig.engine.script(QStringLiteral("first"), true);
-                rig.hold(1s);
-                rig.advance(500ms);
-                rig.escape();
-                rig.release();
-            },
+            [](SessionRig& rig) { rig.act("h P +1000 R +500 E"); },
             [](SessionRig& rig) {
                 rig.engine.script(TranscriptionError(QStringLiteral("Speech recognition stopped")));
-                rig.hold(1s);
-                rig.advance(500ms);
+                rig.act("P +1000 R +500");
             },
     };
     for (const auto& endFirstTake : endings) {
@@ -222,17 +135,15 @@ TEST(SessionWatchdog, ASecondTakeIsNotHitByTheFirstTakesWatchdog)
         rig.buildAndStart();
         endFirstTake(rig);
         EXPECT_FALSE(rig.state->isTakeRunning());
-        rig.advance(5s);
         const std::size_t messages = rig.overlay.shown.size();
-        rig.engine.script(QStringLiteral("second"), true);
-        rig.hold(1s);
+        rig.act("+5000 h P +1000 R");
         // The first take's watchdog wakes 20 s after its commit, about 14 s into the second take's processing.
-        rig.advance(16s);
+        rig.act("+16000");
         EXPECT_EQ(rig.phase(), Kind::transcribing);
         EXPECT_TRUE(rig.state->isTakeRunning());
         EXPECT_EQ(rig.overlay.shown.size(), messages + 2); // listening, processing
         // Its own watchdog does end it.
-        rig.advance(4s);
+        rig.act("+4000");
         EXPECT_EQ(rig.state->phase(), AppState::Phase::error(QStringLiteral("Took too long — try again")));
     }
 }
@@ -305,39 +216,26 @@ TEST_F(SessionPipeline, TheHistoryKeepsTheNewestThousand)
     EXPECT_EQ(file.readAll(), QByteArray("[]"));
 }
 
-// The engine gives up while a hands-free take is still recording: the microphone must not stay open and the lock
-// must not outlive the take, or the next press would only "finish" a take that no longer exists.
-TEST_F(SessionPipeline, AnEngineFailureWhileRecordingEndsTheRecordingToo)
+// The engine gives up while a hands-free take is still recording, or within the tail: the microphone must not stay
+// open, and the lock must not outlive the take, or the next press would only "finish" a take that no longer exists.
+TEST_F(SessionPipeline, AnEngineFailureBeforeTheRecorderStoppedEndsTheRecordingToo)
 {
-    rig.engine.script(TranscriptionError(QStringLiteral("Speech recognition stopped")), true);
-    rig.toggle();
-    rig.recorder.levelFromCaptureThread(0.5f);
-    rig.advance(2s);
-    rig.engine.finish();
-    pump();
-    EXPECT_EQ(rig.state->phase(), AppState::Phase::error(QStringLiteral("Speech recognition stopped")));
+    const TranscriptionError stopped(QStringLiteral("Speech recognition stopped"));
+    rig.engine.script(stopped, true);
+    rig.act("T +2000 F");
+    EXPECT_EQ(rig.state->phase(), AppState::Phase::error(stopped.description()));
     EXPECT_FALSE(rig.state->isLocked());
     EXPECT_FALSE(rig.recorder.isRecording());
-    EXPECT_EQ(rig.state->levelHistory(), QList<float>(48, 0.0f));
     EXPECT_EQ(rig.state->recordingStartedAt(), std::nullopt);
     EXPECT_EQ(rig.state->lastDuration(), 2.0);
-
-    rig.press();
+    rig.act("P");
     EXPECT_EQ(rig.phase(), Kind::recording);
-    EXPECT_TRUE(rig.recorder.isRecording());
-}
 
-// The same within the tail: the take ends before the tail could stop the recorder.
-TEST_F(SessionPipeline, ATakeThatEndsWithinTheTailStillStopsTheRecorder)
-{
-    rig.engine.script(TranscriptionError(QStringLiteral("Speech recognition stopped")), true);
-    rig.hold(1s);
-    rig.advance(100ms);
-    rig.engine.finish();
-    rig.advance(100ms);
+    rig.engine.script(stopped, true);
+    rig.act("E R +5000 P +1000 R +100 F +100");
     EXPECT_EQ(rig.phase(), Kind::error);
     EXPECT_FALSE(rig.recorder.isRecording());
-    rig.advance(1s);
+    rig.act("+1000");
     EXPECT_EQ(rig.sounds.count(Sounds::Cue::end), 0);
 }
 
@@ -345,16 +243,12 @@ TEST_F(SessionPipeline, ATakeThatEndsWithinTheTailStillStopsTheRecorder)
 TEST_F(SessionPipeline, AudioEndingBeforeTheReleaseCommitsTheTake)
 {
     rig.engine.script(QStringLiteral("cut short"), true);
-    rig.press();
-    rig.advance(2s);
-    rig.engine.finish();
-    rig.advance(1s);
+    rig.act("P +2000 F +1000");
     EXPECT_EQ(rig.inserter.inserted, QStringList{QStringLiteral("Cut short")});
     EXPECT_EQ(rig.phase(), Kind::idle);
     EXPECT_FALSE(rig.recorder.isRecording());
     EXPECT_EQ(rig.state->history().first().duration, 2.0);
-    rig.release();
-    rig.advance(30s);
+    rig.act("R +30000");
     EXPECT_EQ(rig.inserter.inserted.size(), 1);
     EXPECT_EQ(rig.phase(), Kind::idle);
 }
@@ -363,16 +257,12 @@ TEST_F(SessionPipeline, AudioEndingBeforeTheReleaseCommitsTheTake)
 // make the user dictate it a second time.
 TEST_F(SessionPipeline, TheWatchdogLeavesATakeAloneOnceItsTextIsBeingDelivered)
 {
-    rig.engine.script(QStringLiteral("just in time"), true);
-    rig.hold(1s);
-    rig.advance(19800ms);
-    rig.engine.finish();
-    pump();
-    EXPECT_EQ(rig.inserter.inserted, QStringList{QStringLiteral("Just in time")});
-    rig.advance(1s); // the watchdog wakes while the paste completes
+    rig.act("h P +1000 R +19800 F");
+    EXPECT_EQ(rig.inserter.inserted, QStringList{QStringLiteral("Hello")});
+    rig.act("+1000"); // the watchdog wakes while the paste completes
     EXPECT_EQ(rig.inserter.completed, 1);
     EXPECT_EQ(rig.phase(), Kind::idle);
-    EXPECT_EQ(lastMessage(rig.overlay), QString());
+    EXPECT_EQ(rig.overlay.lastMessage(), QString());
 }
 
 } // namespace

@@ -20,7 +20,7 @@ public:
         , m_random(seed)
         , m_startsBefore(rig.recorder.starts)
     {
-        m_rig.engine.forgetCalls();
+        m_rig.engine.forgetFinishedCalls();
         m_rig.state->clearHistory();
     }
 

@@ -3,20 +3,51 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace sayloom::testing {
+#include <gtest/gtest.h>
+#include <sstream>
 
-QString SessionRig::temporaryFolderTemplate()
+namespace sayloom {
+
+void PrintTo(AppState::Phase::Kind kind, std::ostream* out)
 {
-    const QFileInfo memory(QStringLiteral("/dev/shm"));
-    if (memory.isDir() && memory.isWritable()) {
-        return QStringLiteral("/dev/shm/sayloom-session-XXXXXX");
-    }
-    return QDir::temp().filePath(QStringLiteral("sayloom-session-XXXXXX"));
+    static const char* const names[] = {"idle", "recording", "transcribing", "error"};
+    *out << names[int(kind)];
 }
 
-SessionRig::SessionRig()
+void PrintTo(const OverlayMode& mode, std::ostream* out)
 {
-    recorder.onStreamEnd = [this] { engine.audioEnded(); };
+    static const char* const names[] = {"listening", "message", "hidden", "processing"};
+    *out << names[int(mode.kind())];
+    if (mode.kind() == OverlayMode::Kind::listening) {
+        *out << (mode.isLocked() ? "(locked)" : "(unlocked)");
+    } else if (mode.kind() == OverlayMode::Kind::message) {
+        *out << "(" << mode.text().toStdString() << ")";
+    }
+}
+
+namespace testing {
+
+namespace {
+
+// In memory when the system has a memory-backed folder: every history save syncs the file to the disk, and the
+// randomised test makes thousands of them.
+QString folderTemplate()
+{
+    const QFileInfo memory(QStringLiteral("/dev/shm"));
+    const QDir parent = memory.isDir() && memory.isWritable() ? QDir(memory.filePath()) : QDir::temp();
+    return parent.filePath(QStringLiteral("sayloom-session-XXXXXX"));
+}
+
+} // namespace
+
+SessionRig::SessionRig()
+    : m_dir(folderTemplate())
+{
+    recorder.onStreamEnd = [this] {
+        if (FakeEngine::Call* call = engine.latest(); call && !call->held) {
+            call->gate.open();
+        }
+    };
 }
 
 SessionRig::~SessionRig()
@@ -57,40 +88,59 @@ void SessionRig::buildAndStart()
     pump();
 }
 
-void SessionRig::press()
-{
-    hotkeys.press();
-    pump();
-}
-
-void SessionRig::release()
-{
-    hotkeys.release();
-    pump();
-}
-
-void SessionRig::toggle()
-{
-    state->toggleRecording();
-    pump();
-}
-
-void SessionRig::escape()
-{
-    hotkeys.escape();
-    pump();
-}
-
-void SessionRig::tap(std::chrono::milliseconds held)
-{
-    hold(held);
-}
-
 void SessionRig::hold(std::chrono::milliseconds held)
 {
     press();
     advance(held);
     release();
+}
+
+void SessionRig::act(const char* script)
+{
+    std::istringstream words(script);
+    std::string word;
+    while (words >> word) {
+        switch (word[0]) {
+        case 'P':
+            press();
+            break;
+        case 'R':
+            release();
+            break;
+        case 'r':
+            hotkeys.onChange(false), pump();
+            break;
+        case 'T':
+            toggle();
+            break;
+        case 'E':
+            escape();
+            break;
+        case 'F':
+            engine.finish(), pump();
+            break;
+        case '+':
+            advance(std::chrono::milliseconds(std::stoi(word.substr(1))));
+            break;
+        case 'h':
+            engine.script(QStringLiteral("hello"), true);
+            break;
+        case 'x':
+            recorder.failure = AudioRecorderError::noMicrophone();
+            break;
+        case 'o':
+            applications.front = FakeApplications::itself();
+            break;
+        case 'm':
+            permissions.microphone = false, buildAndStart();
+            break;
+        case 'a':
+            accessibility.trusted = false, buildAndStart();
+            break;
+        default:
+            ADD_FAILURE() << "unknown act " << word;
+        }
+    }
 }
 
 void SessionRig::dictate(const QString& transcript)
@@ -101,4 +151,5 @@ void SessionRig::dictate(const QString& transcript)
     advance(300ms);
 }
 
-} // namespace sayloom::testing
+} // namespace testing
+} // namespace sayloom

@@ -11,61 +11,41 @@
 
 namespace sayloom {
 
-inline void PrintTo(AppState::Phase::Kind kind, std::ostream* out)
-{
-    static const char* const names[] = {"idle", "recording", "transcribing", "error"};
-    *out << names[int(kind)];
-}
+void PrintTo(AppState::Phase::Kind kind, std::ostream* out);
+void PrintTo(const OverlayMode& mode, std::ostream* out);
 
-inline void PrintTo(const OverlayMode& mode, std::ostream* out)
-{
-    static const char* const names[] = {"listening", "message", "hidden", "processing"};
-    *out << names[int(mode.kind())];
-    if (mode.kind() == OverlayMode::Kind::listening) {
-        *out << (mode.isLocked() ? "(locked)" : "(unlocked)");
-    }
-    if (mode.kind() == OverlayMode::Kind::message) {
-        *out << "(" << mode.text().toStdString() << ")";
-    }
-}
+namespace testing {
 
-} // namespace sayloom
-
-namespace sayloom::testing {
-
-using namespace std::chrono_literals;
-
-// One session over fakes of its collaborators, with real settings, dictionary and history files in a temporary
-// folder. The helpers act like the user and let the event loop run after every act.
+// One session over the fakes, with real settings, dictionary and history files in a temporary folder. The helpers
+// act like the user and let the event loop run after every act.
 class SessionRig {
 public:
-    // In memory when the system offers a memory-backed folder: every history save syncs the file to disk, and the
-    // randomised test makes thousands of them.
-    static QString temporaryFolderTemplate();
-
     SessionRig();
     ~SessionRig();
 
-    QString path(const QString& name) const { return dir.filePath(name); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
     // Builds the session over the files as they are now.
     void build();
     // Builds and starts it: microphone and accessibility answered, engine prepared.
     void buildAndStart();
 
-    void press();
-    void release();
-    void toggle();
-    void escape();
+    void press() { hotkeys.key(true), pump(); }
+    void release() { hotkeys.key(false), pump(); }
+    void toggle() { state->toggleRecording(), pump(); }
+    void escape() { hotkeys.onCancel(), pump(); }
     void advance(std::chrono::milliseconds duration) { clock.advance(duration); }
-    void tap(std::chrono::milliseconds held = 100ms);
     // Press, hold for `held`, release.
-    void hold(std::chrono::milliseconds held);
+    void hold(std::chrono::milliseconds held = 100ms);
+    // Plays a script of space-separated acts: P press, R release, r a release the session did not hear pressed,
+    // T toggle, E Escape, F the engine finishes, +N N milliseconds pass; and arrangements: h the next recognition
+    // is held until F, x the recorder cannot start, o this application has the focus, and (rebuilding the session)
+    // m the microphone is denied, a accessibility is not granted.
+    void act(const char* script);
     // A whole take: `transcript` is recognised from a 1 s hold; the tail ends the audio and the text is delivered.
     void dictate(const QString& transcript);
 
     AppState::Phase::Kind phase() const { return state->phase().kind(); }
 
-    QTemporaryDir dir{temporaryFolderTemplate()};
     FakeClock clock;
     FakeRecorder recorder;
     FakeInputDevices devices;
@@ -81,6 +61,10 @@ public:
     FakeSounds sounds;
     std::unique_ptr<QSettingsStore> settings;
     std::unique_ptr<AppState> state;
+
+private:
+    QTemporaryDir m_dir;
 };
 
-} // namespace sayloom::testing
+} // namespace testing
+} // namespace sayloom

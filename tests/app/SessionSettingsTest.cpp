@@ -62,21 +62,6 @@ INSTANTIATE_TEST_SUITE_P(Files, SessionStoredSettings, ::testing::ValuesIn(store
                              return std::string(row.param.name);
                          });
 
-TEST(SessionSettings, ValuesOfOtherTypesFallBackToTheDefaults)
-{
-    SessionRig rig;
-    QSettingsStore store(rig.path(QStringLiteral("settings.ini")));
-    store.settings().setValue(SessionSettings::soundsKey, 3);
-    store.settings().setValue(SessionSettings::aiCleanupKey, QStringLiteral("true"));
-    store.settings().setValue(SessionSettings::triggerKey, true);
-    store.settings().setValue(SessionSettings::microphoneKey, 7);
-    const SessionSettings read(store);
-    EXPECT_TRUE(read.soundsEnabled());
-    EXPECT_TRUE(read.aiCleanupEnabled()); // the configuration file's own spelling of a boolean
-    EXPECT_EQ(read.trigger(), Trigger::rightOption);
-    EXPECT_EQ(read.microphone(), MicrophonePreference::automatic());
-}
-
 TEST(SessionSettings, EveryAssignmentIsWrittenAtOnceButNotifiesOnlyChanges)
 {
     SessionRig rig;
@@ -115,22 +100,6 @@ TEST(SessionSettings, EveryAssignmentIsWrittenAtOnceButNotifiesOnlyChanges)
     EXPECT_EQ(rig.state->trigger(), Trigger::rightCommand);
     EXPECT_FALSE(rig.state->aiCleanupEnabled());
     EXPECT_EQ(rig.state->microphone(), MicrophonePreference::device(QStringLiteral("alsa_input.pci-0000_00_1f.3")));
-}
-
-TEST(SessionSettings, TriggersKeepTheirStoredNamesAndShowTheKeysOfThisKeyboard)
-{
-    const QStringList raw{QStringLiteral("fn"), QStringLiteral("rightOption"), QStringLiteral("rightCommand"),
-                          QStringLiteral("rightControl")};
-    const QStringList shown{QStringLiteral("Fn"), QStringLiteral("Right Alt"), QStringLiteral("Right Super"),
-                            QStringLiteral("Right Ctrl")};
-    const QList<Trigger> all = HotkeyMonitor::allTriggers();
-    ASSERT_EQ(all.size(), 4);
-    for (qsizetype i = 0; i < all.size(); ++i) {
-        EXPECT_EQ(HotkeyMonitor::rawValue(all[i]), raw[i]);
-        EXPECT_EQ(HotkeyMonitor::displayName(all[i]), shown[i]);
-        EXPECT_EQ(HotkeyMonitor::fromRawValue(raw[i]), all[i]);
-    }
-    EXPECT_EQ(HotkeyMonitor::fromRawValue(QStringLiteral("Right Alt")), std::nullopt);
 }
 
 TEST(SessionStartUp, AsksForTheMicrophoneAndFollowsAccessibilityUntilItIsGranted)

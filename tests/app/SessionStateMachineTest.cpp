@@ -2,126 +2,52 @@
 
 #include <QSignalSpy>
 
-#include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace sayloom::testing {
 namespace {
 
 using Kind = AppState::Phase::Kind;
 
-// One row of the trigger table: how the session is brought into a state, the event, and the state afterwards.
+// One row of the trigger table: the acts that bring the session into a state, the event, and the state afterwards.
 struct Transition {
     const char* name;
-    std::function<void(SessionRig&)> arrange;
-    std::function<void(SessionRig&)> event;
+    const char* arrange;
+    const char* event;
     Kind phase;
     bool locked;
     bool running;
     OverlayMode overlay;
 };
 
-void recordingHeld(SessionRig& rig)
-{
-    rig.press();
-}
-
-void recordingLocked(SessionRig& rig)
-{
-    rig.tap();
-    rig.advance(100ms);
-    rig.press();
-    rig.advance(100ms);
-    rig.release();
-}
-
-void processing(SessionRig& rig)
-{
-    rig.engine.script(QStringLiteral("hello"), true);
-    rig.hold(1s);
-}
-
-void nothing(SessionRig&) {}
+const char* const locked = "P +100 R +100 P +100 R";
+const char* const processing = "h P +1000 R";
+const OverlayMode cancelled = OverlayMode::message(QStringLiteral("Cancelled"));
+const OverlayMode noMicrophone = OverlayMode::message(QStringLiteral("Mic failed: No microphone found"));
 
 const Transition transitions[] = {
-        {"PressStartsATake", nothing, &SessionRig::press, Kind::recording, false, true, OverlayMode::listening(false)},
-        {"PressWithoutMicrophoneFails",
-         [](SessionRig& rig) {
-             rig.permissions.microphone = false;
-             rig.buildAndStart();
-         },
-         &SessionRig::press, Kind::error, false, false,
+        {"PressStartsATake", "", "P", Kind::recording, false, true, OverlayMode::listening(false)},
+        {"PressWithoutMicrophoneFails", "m", "P", Kind::error, false, false,
          OverlayMode::message(QStringLiteral("Microphone access is off"))},
-        {"PressWhenTheRecorderCannotStartFails",
-         [](SessionRig& rig) { rig.recorder.failure = AudioRecorderError::noMicrophone(); }, &SessionRig::press,
-         Kind::error, false, false, OverlayMode::message(QStringLiteral("Mic failed: No microphone found"))},
-        {"ToggleStartsALockedTake", nothing, &SessionRig::toggle, Kind::recording, true, true,
-         OverlayMode::listening(true)},
-        {"ReleaseAfterAHoldCommits", recordingHeld,
-         [](SessionRig& rig) {
-             rig.advance(600ms);
-             rig.release();
-         },
-         Kind::transcribing, false, true, OverlayMode::processing()},
-        {"SecondQuickTapLocks",
-         [](SessionRig& rig) {
-             rig.tap();
-             rig.advance(100ms);
-             rig.press();
-         },
-         [](SessionRig& rig) {
-             rig.advance(100ms);
-             rig.release();
-         },
-         Kind::recording, true, true, OverlayMode::listening(true)},
-        {"LoneTapCancelsSilently", recordingHeld,
-         [](SessionRig& rig) {
-             rig.advance(100ms);
-             rig.release();
-         },
-         Kind::idle, false, false, OverlayMode::listening(false)},
-        {"PressFinishesALockedTake", recordingLocked, &SessionRig::press, Kind::transcribing, false, true,
+        {"PressWhenTheRecorderCannotStartFails", "x", "P", Kind::error, false, false, noMicrophone},
+        {"ToggleStartsALockedTake", "", "T", Kind::recording, true, true, OverlayMode::listening(true)},
+        {"ReleaseAfterAHoldCommits", "P +600", "R", Kind::transcribing, false, true, OverlayMode::processing()},
+        {"SecondQuickTapLocks", "P +100 R +100 P +100", "R", Kind::recording, true, true, OverlayMode::listening(true)},
+        {"LoneTapCancelsSilently", "P +100", "R", Kind::idle, false, false, OverlayMode::listening(false)},
+        {"PressFinishesALockedTake", locked, "P", Kind::transcribing, false, true, OverlayMode::processing()},
+        {"ReleaseOfALockedTakeIsIgnored", locked, "r", Kind::recording, true, true, OverlayMode::listening(true)},
+        {"ToggleCommitsAHeldTake", "P", "T", Kind::transcribing, false, true, OverlayMode::processing()},
+        {"ToggleCommitsALockedTake", locked, "T", Kind::transcribing, false, true, OverlayMode::processing()},
+        {"EscapeCancelsRecording", "P", "E", Kind::idle, false, false, cancelled},
+        {"EscapeCancelsALockedTake", "T", "E", Kind::idle, false, false, cancelled},
+        {"EscapeCancelsProcessing", processing, "E", Kind::idle, false, false, cancelled},
+        {"PressReleaseAndToggleWhileProcessingAreIgnored", processing, "P +100 R T", Kind::transcribing, false, true,
          OverlayMode::processing()},
-        {"ReleaseOfALockedTakeIsIgnored", recordingLocked, [](SessionRig& rig) { rig.hotkeys.reportRelease(); },
-         Kind::recording, true, true, OverlayMode::listening(true)},
-        {"ToggleCommitsAHeldTake", recordingHeld, &SessionRig::toggle, Kind::transcribing, false, true,
-         OverlayMode::processing()},
-        {"ToggleCommitsALockedTake", recordingLocked, &SessionRig::toggle, Kind::transcribing, false, true,
-         OverlayMode::processing()},
-        {"EscapeCancelsRecording", recordingHeld, &SessionRig::escape, Kind::idle, false, false,
-         OverlayMode::message(QStringLiteral("Cancelled"))},
-        {"EscapeCancelsALockedTake", recordingLocked, &SessionRig::escape, Kind::idle, false, false,
-         OverlayMode::message(QStringLiteral("Cancelled"))},
-        {"EscapeCancelsProcessing", processing, &SessionRig::escape, Kind::idle, false, false,
-         OverlayMode::message(QStringLiteral("Cancelled"))},
-        {"PressReleaseAndToggleWhileProcessingAreIgnored", processing,
-         [](SessionRig& rig) {
-             rig.press();
-             rig.advance(100ms);
-             rig.release();
-             rig.toggle();
-         },
-         Kind::transcribing, false, true, OverlayMode::processing()},
-        {"EndOfTheTakeReturnsToIdle", processing,
-         [](SessionRig& rig) {
-             rig.advance(AppState::tailDuration);
-             rig.engine.finish();
-             rig.advance(1s);
-         },
-         Kind::idle, false, false, OverlayMode::processing()},
-        {"ErrorReturnsToIdleAfterFourSeconds",
-         [](SessionRig& rig) {
-             rig.recorder.failure = AudioRecorderError::noMicrophone();
-             rig.press();
-             rig.release();
-         },
-         [](SessionRig& rig) {
-             rig.advance(3999ms);
-             EXPECT_EQ(rig.phase(), Kind::error);
-             rig.advance(1ms);
-         },
-         Kind::idle, false, false, OverlayMode::message(QStringLiteral("Mic failed: No microphone found"))},
-        {"EscapeWhileIdleDoesNothing", nothing, &SessionRig::escape, Kind::idle, false, false, OverlayMode::hidden()},
+        {"EndOfTheTakeReturnsToIdle", processing, "+300 F +1000", Kind::idle, false, false, OverlayMode::processing()},
+        {"ErrorStaysForFourSeconds", "x P R", "+3999", Kind::error, false, false, noMicrophone},
+        {"ErrorReturnsToIdleAfterFourSeconds", "x P R", "+4000", Kind::idle, false, false, noMicrophone},
+        {"EscapeWhileIdleDoesNothing", "", "E", Kind::idle, false, false, OverlayMode::hidden()},
 };
 
 class SessionTransitions : public ::testing::TestWithParam<Transition> {
@@ -129,12 +55,12 @@ protected:
     SessionRig rig;
 };
 
-TEST_P(SessionTransitions, LeadsToTheExpectedState)
+TEST_P(SessionTransitions, LeadToTheExpectedState)
 {
     const Transition& row = GetParam();
     rig.buildAndStart();
-    row.arrange(rig);
-    row.event(rig);
+    rig.act(row.arrange);
+    rig.act(row.event);
     EXPECT_EQ(rig.phase(), row.phase);
     EXPECT_EQ(rig.state->isLocked(), row.locked);
     EXPECT_EQ(rig.state->isTakeRunning(), row.running);
@@ -155,83 +81,55 @@ protected:
 
 TEST_F(SessionStateMachine, TapAndHoldMeetAtTwoHundredFiftyMilliseconds)
 {
-    rig.hold(249ms);
+    rig.act("P +249 R");
     EXPECT_EQ(rig.phase(), Kind::idle);
-    EXPECT_FALSE(rig.state->isTakeRunning());
     EXPECT_EQ(rig.overlay.hides.back(), 0ms);
-
-    rig.advance(1s);
-    rig.hold(250ms);
+    rig.act("+1000 P +250 R");
     EXPECT_EQ(rig.phase(), Kind::transcribing);
 }
 
 TEST_F(SessionStateMachine, DoubleTapLocksOnlyWhenTheReleasesAreLessThanFourHundredMillisecondsApart)
 {
-    // Releases 399 ms apart: locked.
-    rig.tap(100ms);
-    rig.advance(199ms);
-    rig.tap(200ms);
+    rig.act("P +100 R +199 P +200 R"); // releases 399 ms apart
     EXPECT_TRUE(rig.state->isLocked());
-    rig.escape();
-
-    // Releases 400 ms apart: the second tap is cancelled like the first and its release remembered instead…
-    rig.advance(1s);
-    rig.tap(100ms);
-    rig.advance(200ms);
-    rig.tap(200ms);
+    rig.act("E +1000 P +100 R +200 P +200 R"); // 400 ms apart
     EXPECT_FALSE(rig.state->isLocked());
     EXPECT_EQ(rig.phase(), Kind::idle);
-    // …so a third quick tap locks.
-    rig.advance(100ms);
-    rig.tap(100ms);
+    // The second tap's release replaced the remembered one, so a third quick tap locks.
+    rig.act("+100 P +100 R");
     EXPECT_TRUE(rig.state->isLocked());
-    EXPECT_EQ(rig.phase(), Kind::recording);
 }
 
 TEST_F(SessionStateMachine, TheReleaseOfTheFinishingPressIsSwallowedEvenAfterDelivery)
 {
     rig.engine.script(QStringLiteral("hands free"));
-    rig.toggle();
-    rig.press();
-    rig.advance(AppState::tailDuration);
-    rig.advance(1s);
+    rig.act("T P +300 +1000");
     EXPECT_EQ(rig.inserter.inserted, QStringList{QStringLiteral("Hands free")});
     EXPECT_EQ(rig.phase(), Kind::idle);
-
-    // The key comes up only now; it must not count as the release of anything.
-    rig.release();
-    rig.press();
-    rig.advance(1s);
-    rig.release();
+    // The key comes up only now and counts as nothing; the next press and hold is a take of its own.
+    rig.act("R P +1000 R");
     EXPECT_EQ(rig.phase(), Kind::transcribing);
 }
 
-TEST_F(SessionStateMachine, LoneTapLeavesNoTraceButTheStartSound)
+TEST_F(SessionStateMachine, ALoneTapLeavesNoTraceButTheStartSound)
 {
-    rig.tap();
+    rig.act("P +100 R +30000");
     EXPECT_EQ(rig.phase(), Kind::idle);
     EXPECT_TRUE(rig.state->history().isEmpty());
+    EXPECT_EQ(rig.overlay.lastMessage(), QString());
     EXPECT_EQ(rig.sounds.count(Sounds::Cue::begin), 1);
     EXPECT_EQ(rig.sounds.count(Sounds::Cue::end), 0);
-    for (const OverlayMode& mode : rig.overlay.shown) {
-        EXPECT_NE(mode.kind(), OverlayMode::Kind::message);
-    }
     EXPECT_EQ(rig.recorder.stops, 1);
-    rig.advance(30s);
-    EXPECT_EQ(rig.phase(), Kind::idle);
-    EXPECT_TRUE(rig.overlay.shown.back() == OverlayMode::listening(false));
 }
 
 TEST_F(SessionStateMachine, SoundsFollowTheSettingAtAQuarterVolume)
 {
     rig.dictate(QStringLiteral("one"));
-    ASSERT_EQ(rig.sounds.played.size(), 2u);
-    EXPECT_EQ(rig.sounds.played[0], std::make_pair(Sounds::Cue::begin, 0.25f));
-    EXPECT_EQ(rig.sounds.played[1], std::make_pair(Sounds::Cue::end, 0.25f));
-
+    const std::vector<std::pair<Sounds::Cue, float>> both{{Sounds::Cue::begin, 0.25f}, {Sounds::Cue::end, 0.25f}};
+    EXPECT_EQ(rig.sounds.played, both);
     rig.state->setSoundsEnabled(false);
     rig.dictate(QStringLiteral("two"));
-    EXPECT_EQ(rig.sounds.played.size(), 2u);
+    EXPECT_EQ(rig.sounds.played, both);
     EXPECT_EQ(rig.inserter.inserted.size(), 2);
 }
 
@@ -246,15 +144,12 @@ TEST_F(SessionStateMachine, LevelsFromTheCaptureThreadReachTheWindowOnlyWhileRec
     EXPECT_FLOAT_EQ(rig.state->inputLevel(), 0.6f);
     ASSERT_EQ(rig.state->levelHistory().size(), 48);
     EXPECT_FLOAT_EQ(rig.state->levelHistory().first(), 0.13f);
-    EXPECT_FLOAT_EQ(rig.state->levelHistory().last(), 0.6f);
     EXPECT_EQ(levelChanges.count(), 60);
 
-    rig.advance(1s);
-    rig.release();
+    rig.act("+1000 R");
     EXPECT_EQ(rig.state->levelHistory(), QList<float>(48, 0.0f));
     EXPECT_EQ(rig.state->inputLevel(), 0.0f);
-
-    // During the tail the recorder still delivers; the pill's waveform moves, the window's does not.
+    // During the tail the recorder still delivers: the pill's waveform moves, the window's does not.
     rig.recorder.levelFromCaptureThread(0.9f);
     pump();
     EXPECT_EQ(rig.overlay.levels.size(), 61u);
@@ -265,21 +160,17 @@ TEST_F(SessionStateMachine, LevelsFromTheCaptureThreadReachTheWindowOnlyWhileRec
 
 TEST_F(SessionStateMachine, PartialsFromAnyThreadReachOnlyTheirOwnTake)
 {
-    rig.engine.script(QStringLiteral("first take"), true);
-    rig.press();
+    rig.act("h P");
     FakeEngine::Call* first = rig.engine.latest();
     std::thread([first] { first->onPartial(QStringLiteral("first")); }).join();
     pump();
     EXPECT_EQ(rig.state->liveTranscript(), QStringLiteral("first"));
-
-    rig.escape();
-    rig.release();
-    std::thread([first] { first->onPartial(QStringLiteral("first take")); }).join();
+    rig.act("E R");
+    first->onPartial(QStringLiteral("first take"));
     pump();
     EXPECT_EQ(rig.state->liveTranscript(), QStringLiteral("first"));
 
-    rig.advance(1s);
-    rig.press();
+    rig.act("+1000 P");
     EXPECT_EQ(rig.state->liveTranscript(), QString());
     first->onPartial(QStringLiteral("late words of the first take"));
     rig.engine.latest()->onPartial(QStringLiteral("second"));
@@ -289,18 +180,14 @@ TEST_F(SessionStateMachine, PartialsFromAnyThreadReachOnlyTheirOwnTake)
 
 TEST_F(SessionStateMachine, ChangingTheTriggerWhileHeldReleasesTheTake)
 {
-    rig.press();
-    rig.advance(1s);
+    rig.act("P +1000");
     rig.state->setTrigger(HotkeyMonitor::Trigger::rightControl);
     pump();
     EXPECT_EQ(rig.phase(), Kind::transcribing);
     EXPECT_FALSE(rig.hotkeys.isDown());
     EXPECT_EQ(rig.hotkeys.trigger(), HotkeyMonitor::Trigger::rightControl);
-
-    // Held for less than a tap: the take is cancelled as a tap would be.
-    rig.advance(30s);
-    rig.press();
-    rig.advance(100ms);
+    // Held for less than a tap: cancelled as a tap would be.
+    rig.act("+30000 P +100");
     rig.state->setTrigger(HotkeyMonitor::Trigger::fn);
     pump();
     EXPECT_EQ(rig.phase(), Kind::idle);
@@ -313,16 +200,12 @@ TEST_F(SessionStateMachine, ObservablePropertiesNotifyOnlyRealChanges)
     QSignalSpy locks(rig.state.get(), &AppState::isLockedChanged);
     QSignalSpy sounds(rig.state.get(), &AppState::soundsEnabledChanged);
     rig.state->setSoundsEnabled(true);
-    rig.tap();
+    rig.act("P +100 R E");
     EXPECT_EQ(phases.count(), 2); // recording, idle
     EXPECT_EQ(locks.count(), 0);
     EXPECT_EQ(sounds.count(), 0);
-    rig.escape(); // nothing running
-    EXPECT_EQ(phases.count(), 2);
     // Two failures with different messages are two changes.
-    rig.recorder.failure = AudioRecorderError::noMicrophone();
-    rig.press();
-    rig.release();
+    rig.act("x P R");
     rig.recorder.failure = AudioRecorderError::cannotUse(QStringLiteral("USB Mic"));
     rig.press();
     EXPECT_EQ(phases.count(), 4);
