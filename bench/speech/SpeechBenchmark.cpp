@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     // QCoro's waiting needs an application object for its event loop.
     QCoreApplication application(argc, argv);
     // The engine's notes on each take would bury the results.
-    QLoggingCategory::setFilterRules(QStringLiteral("app.sayloom.speech.info=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("app.sayloom.speech.debug=false\napp.sayloom.speech.info=false"));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -487,7 +487,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
     // The engine's notes on each take would bury the results.
-    QLoggingCategory::setFilterRules(u"app.sayloom.speech.info=false"_s);
+    QLoggingCategory::setFilterRules(u"app.sayloom.speech.debug=false\napp.sayloom.speech.info=false"_s);
     const std::optional<Options> options = parse(QCoreApplication::arguments());
     if (!options) {
         std::fputs("usage: speech_corpus [--corpus DIR] [--limit N] [--latency-files N] [--vocabulary-only]\n", stderr);
