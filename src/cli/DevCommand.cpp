@@ -76,17 +76,11 @@ struct CommandFailure {
 
 using Clock = std::chrono::steady_clock;
 
-QCoro::Task<> prepared(TranscriptionEngine& engine)
-{
-    QCoro::Task<> preparing = engine.prepare();
-    co_await preparing;
-}
-
 QCoro::Task<> transcribeFile(QString path, bool polish)
 {
     const auto start = Clock::now();
     SphinxEngine engine;
-    QCoro::Task<> preparing = prepared(engine);
+    QCoro::Task<> preparing = engine.prepare();
     co_await preparing;
 
     std::variant<AudioFile::Streamed, QString> file = AudioFile::stream(path);
@@ -129,7 +123,8 @@ QCoro::Task<> waitFor(double seconds)
     }
 }
 
-// A list of names the way the command has always shown it: ["Built-in Microphone", "Headset (BT)"].
+// Names as a list, such as ["Built-in Microphone", "Headset (BT)"]; a quote or backslash inside a name is escaped
+// so the list still reads unambiguously.
 QString quotedList(const QStringList& names)
 {
     QStringList quoted;
@@ -140,6 +135,7 @@ QString quotedList(const QStringList& names)
     return u'[' + quoted.join(u", "_s) + u']';
 }
 
+// The microphone the user chose in Settings, so the command records from the device a dictation would use.
 std::optional<QString> storedMicrophone()
 {
     const QVariant stored = QSettings().value(u"microphone"_s);
@@ -171,7 +167,7 @@ struct CaptureProbe {
 QCoro::Task<> recordFromMicrophone(double seconds)
 {
     SphinxEngine engine;
-    QCoro::Task<> preparing = prepared(engine);
+    QCoro::Task<> preparing = engine.prepare();
     co_await preparing;
 
     const std::optional<AudioInputDevice> device = AudioDevices::resolve(MicrophonePreference(storedMicrophone()));
