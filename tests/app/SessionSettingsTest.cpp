@@ -55,6 +55,10 @@ TEST_P(SessionStoredSettings, AreReadOnceWithTheirFallbacks)
     EXPECT_EQ(rig.state->aiCleanupEnabled(), row.aiCleanup);
     EXPECT_EQ(rig.state->soundsEnabled(), row.sounds);
     EXPECT_EQ(rig.state->microphone(), row.microphone);
+    // Reading writes nothing back.
+    rig.settings->settings().sync();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(row.file));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SessionStoredSettings, ::testing::ValuesIn(storedSettings),
