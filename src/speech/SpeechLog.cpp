@@ -1,0 +1,7 @@
+#include "SpeechLog.h"
+
+namespace sayloom {
+
+Q_LOGGING_CATEGORY(lcSpeech, "app.sayloom.speech", QtInfoMsg)
+
+} // namespace sayloom

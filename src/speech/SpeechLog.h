@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace sayloom {
+
+Q_DECLARE_LOGGING_CATEGORY(lcSpeech)
+
+} // namespace sayloom

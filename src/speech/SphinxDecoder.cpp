@@ -1,0 +1,177 @@
+#include "SphinxDecoder.h"
+
+#include "SpeechLog.h"
+#include "TranscriptionEngine.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <pocketsphinx.h>
+#include <sphinxbase/cmn.h>
+#include <sphinxbase/err.h>
+#include <sphinxbase/feat.h>
+#include <vector>
+
+namespace sayloom {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void logFromDecoder(void*, err_lvl_t level, const char* format, ...)
+{
+    if (level < ERR_WARN) {
+        return;
+    }
+    char message[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(message, sizeof message, format, arguments);
+    va_end(arguments);
+    const QString text = QString::fromUtf8(message).trimmed();
+    if (level == ERR_WARN) {
+        qCDebug(lcSpeech) << "pocketsphinx:" << text;
+    } else {
+        qCWarning(lcSpeech) << "pocketsphinx:" << text;
+    }
+}
+
+// pocketsphinx logs every setting and every utterance to stderr; only its warnings and errors go to our category
+// instead. The handler is process-wide, so it is installed once.
+void routeLogging()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { err_set_callback(logFromDecoder, nullptr); });
+}
+
+// Settings beyond pocketsphinx's defaults, as name-value pairs.
+const char* const decoderSettings[] = {nullptr};
+
+QString fromDecoder(const char* text)
+{
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+} // namespace
+
+std::unique_ptr<SphinxDecoder> SphinxDecoder::load(const QString& modelDirectory)
+{
+    routeLogging();
+    const QDir directory(modelDirectory);
+    const QString acousticModel = directory.filePath(u"en-us"_s);
+    const QString languageModel = directory.filePath(u"en-us.lm.bin"_s);
+    const QString dictionary = directory.filePath(u"cmudict-en-us.dict"_s);
+    for (const QString& path : {acousticModel, languageModel, dictionary}) {
+        if (!QFileInfo::exists(path)) {
+            throw TranscriptionError(u"The speech model is missing "_s + path);
+        }
+    }
+    QList<QByteArray> arguments = {
+            "-hmm",  QFile::encodeName(acousticModel), "-lm",    QFile::encodeName(languageModel),
+            "-dict", QFile::encodeName(dictionary),    "-logfn", "/dev/null"};
+    for (const char* const* setting = decoderSettings; *setting; ++setting) {
+        arguments.append(*setting);
+    }
+    std::vector<char*> argv;
+    for (QByteArray& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), int32(argv.size()), argv.data(), TRUE);
+    if (!config) {
+        throw TranscriptionError(u"Can't load the speech model from "_s + modelDirectory);
+    }
+    ps_decoder_t* decoder = ps_init(config);
+    if (!decoder) {
+        cmd_ln_free_r(config);
+        throw TranscriptionError(u"Can't load the speech model from "_s + modelDirectory);
+    }
+    // The model's initial cepstral mean counts for nothing until the first utterance ends, so a first utterance of
+    // a few frames (a take abandoned as the speech began, a tap of the key) would replace it with the mean of those
+    // frames and garble the next take. Given the weight of a normal window, it adapts to the voice as usual but is
+    // not thrown away by a scrap of audio.
+    cmn_t* cmn = ps_get_feat(decoder)->cmn_struct;
+    const std::vector<mfcc_t> initialMean(cmn->cmn_mean, cmn->cmn_mean + cmn->veclen);
+    cmn_live_set(cmn, initialMean.data());
+    return std::unique_ptr<SphinxDecoder>(new SphinxDecoder(config, decoder));
+}
+
+SphinxDecoder::SphinxDecoder(cmd_ln_s* config, ps_decoder_s* decoder)
+    : m_config(config)
+    , m_decoder(decoder)
+{
+}
+
+SphinxDecoder::~SphinxDecoder()
+{
+    ps_free(m_decoder);
+    cmd_ln_free_r(m_config);
+}
+
+void SphinxDecoder::startStream()
+{
+    ps_start_stream(m_decoder);
+}
+
+void SphinxDecoder::startUtterance()
+{
+    if (ps_start_utt(m_decoder) < 0) {
+        throw TranscriptionError(u"The speech recognizer could not start"_s);
+    }
+    m_inUtterance = true;
+}
+
+bool SphinxDecoder::process(std::span<const std::int16_t> samples)
+{
+    if (ps_process_raw(m_decoder, samples.data(), samples.size(), FALSE, FALSE) < 0) {
+        throw TranscriptionError(u"The speech recognizer failed on the audio"_s);
+    }
+    return ps_get_in_speech(m_decoder) != 0;
+}
+
+QString SphinxDecoder::hypothesis()
+{
+    return fromDecoder(ps_get_hyp(m_decoder, nullptr));
+}
+
+QString SphinxDecoder::endUtterance()
+{
+    if (!m_inUtterance) {
+        return {};
+    }
+    m_inUtterance = false;
+    if (ps_end_utt(m_decoder) < 0) {
+        throw TranscriptionError(u"The speech recognizer could not finish"_s);
+    }
+    return fromDecoder(ps_get_hyp(m_decoder, nullptr));
+}
+
+bool SphinxDecoder::hasWord(const QString& word)
+{
+    char* phones = ps_lookup_word(m_decoder, word.toUtf8().constData());
+    const bool found = phones != nullptr;
+    ckd_free(phones);
+    return found;
+}
+
+int SphinxDecoder::addWords(const QList<std::pair<QString, QString>>& words)
+{
+    int added = 0;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        // Rebuilding the search tree costs about 0.1 s, so only the last word asks for it.
+        const bool last = i == words.size() - 1;
+        const auto& [word, phones] = words[i];
+        if (ps_add_word(m_decoder, word.toUtf8().constData(), phones.toUtf8().constData(), last ? TRUE : FALSE) < 0) {
+            qCWarning(lcSpeech) << "The recognizer refused a vocabulary word";
+            qCDebug(lcSpeech) << "Refused" << word << phones;
+            continue;
+        }
+        m_added.insert(word);
+        ++added;
+    }
+    return added;
+}
+
+} // namespace sayloom
