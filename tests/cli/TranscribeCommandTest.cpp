@@ -1,0 +1,149 @@
+#include "BasicPolisher.h"
+#include "Printers.h"
+#include "SayloomProcess.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace sayloom {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+const QString spoken = u"the weather is nice today"_s;
+
+// Runs a tool to completion; false (with its error output in the failure message) when it fails.
+testing::AssertionResult tool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        return testing::AssertionFailure()
+               << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
+    }
+    return testing::AssertionSuccess();
+}
+
+// How many of the sentence's telling words the recogniser heard; a synthetic voice through a general language
+// model rarely gets every word.
+int wordsHeard(const QString& transcript)
+{
+    const QStringList heard = transcript.toLower().split(u' ', Qt::SkipEmptyParts);
+    int count = 0;
+    for (const QString& word : {u"weather"_s, u"nice"_s, u"today"_s}) {
+        count += heard.contains(word) ? 1 : 0;
+    }
+    return count;
+}
+
+// One spoken sentence, made once for all tests in the shapes a user's files come in.
+class TranscribeCommand : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_folder = new QTemporaryDir;
+        ASSERT_TRUE(s_folder->isValid());
+        const QString speech = file(u"speech-16k-mono.wav"_s);
+        ASSERT_TRUE(tool(u"flite"_s, {u"-voice"_s, u"slt"_s, u"-t"_s, spoken, u"-o"_s, speech}));
+        ASSERT_TRUE(tool(u"sox"_s, {speech, u"-r"_s, u"44100"_s, u"-c"_s, u"2"_s, file(u"speech-44k-stereo.wav"_s)}));
+        ASSERT_TRUE(tool(u"sox"_s, {speech, file(u"speech.flac"_s)}));
+        ASSERT_TRUE(tool(u"sox"_s, {speech, u"-r"_s, u"22050"_s, file(u"speech-22k.ogg"_s)}));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_folder;
+        s_folder = nullptr;
+    }
+    static QString file(const QString& name) { return s_folder->filePath(name); }
+
+    // The output lines of a successful run, with each "took:" line checked and left out.
+    QStringList transcribe(const QStringList& arguments)
+    {
+        result = SayloomProcess::run(QStringList{u"--transcribe"_s} + arguments, home.path());
+        EXPECT_TRUE(result.exitedNormally);
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        QStringList lines = QString::fromUtf8(result.standardOutput).split(u'\n');
+        EXPECT_EQ(lines.takeLast(), QString());
+        static const QRegularExpression took(u"^took:     \\d+\\.\\d{6} seconds$"_s);
+        const qsizetype count = lines.size();
+        lines.removeIf([](const QString& line) { return took.match(line).hasMatch(); });
+        tookLines = int(count - lines.size());
+        return lines;
+    }
+
+    // The one error line of a failed run.
+    QString failure(const QString& path)
+    {
+        result = SayloomProcess::run({u"--transcribe"_s, path}, home.path());
+        EXPECT_TRUE(result.exitedNormally);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.standardOutput, QByteArray());
+        EXPECT_EQ(result.standardError.count('\n'), 1) << result.standardError.toStdString();
+        return QString::fromUtf8(result.standardError);
+    }
+
+    static inline QTemporaryDir* s_folder = nullptr;
+    QTemporaryDir home;
+    SayloomProcess::Result result;
+    int tookLines = 0;
+};
+
+class TranscribeFile : public TranscribeCommand, public testing::WithParamInterface<const char16_t*> {};
+
+TEST_P(TranscribeFile, PrintsTheTranscriptThenTheTime)
+{
+    const QStringList lines = transcribe({file(QString::fromUtf16(GetParam()))});
+    ASSERT_EQ(lines.size(), 1) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith(u"raw:      "_s)) << lines[0].toStdString();
+    EXPECT_GE(wordsHeard(lines[0].mid(10)), 2) << lines[0].toStdString();
+    EXPECT_EQ(tookLines, 1);
+    // The took line comes last.
+    EXPECT_TRUE(result.standardOutput.contains("\ntook:     ")) << result.standardOutput.toStdString();
+}
+
+// Test names from the file names: "speech-44k-stereo.wav" runs as speech44kstereowav.
+INSTANTIATE_TEST_SUITE_P(Files, TranscribeFile,
+                         testing::Values(u"speech-16k-mono.wav", u"speech-44k-stereo.wav", u"speech.flac",
+                                         u"speech-22k.ogg"),
+                         [](const testing::TestParamInfo<const char16_t*>& row) {
+                             QString name = QString::fromUtf16(row.param);
+                             name.removeIf([](QChar c) { return !c.isLetterOrNumber(); });
+                             return name.toStdString();
+                         });
+
+TEST_F(TranscribeCommand, PolishCleansUpTheSameTranscript)
+{
+    const QStringList lines = transcribe({file(u"speech-16k-mono.wav"_s), u"--polish"_s});
+    ASSERT_EQ(lines.size(), 3) << lines.join(u'\n').toStdString();
+    ASSERT_TRUE(lines[0].startsWith(u"raw:      "_s)) << lines[0].toStdString();
+    // No language model is set up in the test's settings, so the basic cleanup answers.
+    EXPECT_EQ(lines[1], u"ai:       Set up a local language model in Settings"_s);
+    EXPECT_EQ(lines[2], u"polished: " + BasicPolisher::polished(lines[0].mid(10)));
+    EXPECT_EQ(tookLines, 2);
+    EXPECT_TRUE(result.standardOutput.indexOf("took:") < result.standardOutput.indexOf("ai:"));
+}
+
+TEST_F(TranscribeCommand, UnreadableFilesNameTheFileAndTheReason)
+{
+    EXPECT_EQ(failure(file(u"missing.wav"_s)), u"error: Can't read \u201C" + file(u"missing.wav"_s) +
+                                                       u"\u201D: System error : No such file or directory.\n");
+
+    QFile text(home.filePath(u"notes.wav"_s));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("These are notes, not audio.\n");
+    text.close();
+    EXPECT_EQ(failure(text.fileName()),
+              u"error: Can't read \u201C" + text.fileName() + u"\u201D: Format not recognised.\n");
+
+    // A header and no audio at all: the file is to blame, not the microphone.
+    const QString empty = home.filePath(u"empty.wav"_s);
+    ASSERT_TRUE(tool(u"sox"_s, {file(u"speech-16k-mono.wav"_s), empty, u"trim"_s, u"0"_s, u"0"_s}));
+    EXPECT_EQ(failure(empty), u"error: Can't read \u201C" + empty + u"\u201D: the file holds no audio\n");
+}
+
+} // namespace
+} // namespace sayloom

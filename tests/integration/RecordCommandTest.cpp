@@ -1,0 +1,152 @@
+#include "PulseServer.h"
+#include "SayloomProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace sayloom;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every wait on the process ends by this long at the latest; the recorder and the model load are slow when the
+// machine is busy.
+constexpr int patienceMilliseconds = 60'000;
+
+// A sentence spoken by a synthetic voice, as the float samples a 16 kHz mono microphone delivers.
+std::vector<float> spokenSentence(const QString& folder, const QString& sentence)
+{
+    const QString wav = folder + u"/sentence.wav";
+    const QString raw = folder + u"/sentence.f32";
+    QProcess flite;
+    flite.start(u"flite"_s, {u"-voice"_s, u"slt"_s, u"-t"_s, sentence, u"-o"_s, wav});
+    flite.waitForFinished(patienceMilliseconds);
+    QProcess sox;
+    // Half a second of silence on either side, as when someone draws breath before speaking.
+    sox.start(u"sox"_s,
+              {wav, u"-t"_s, u"f32"_s, u"-r"_s, u"16000"_s, u"-c"_s, u"1"_s, raw, u"pad"_s, u"0.5"_s, u"0.5"_s});
+    sox.waitForFinished(patienceMilliseconds);
+    QFile file(raw);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    std::vector<float> samples(std::size_t(bytes.size()) / sizeof(float));
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    return samples;
+}
+
+// A desktop whose default input is a Bluetooth headset, with a built-in microphone beside it.
+class RecordCommand : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        QString error;
+        ASSERT_TRUE(server.start(&error)) << error.toStdString();
+        // The executable inherits this process's environment.
+        server.useInThisProcess();
+        const auto builtIn = server.addMicrophone(u"builtin"_s, u"Built-in Microphone"_s,
+                                                  {{u"device.form_factor"_s, u"internal"_s}});
+        ASSERT_TRUE(builtIn);
+        microphone = *builtIn;
+        ASSERT_TRUE(server.addMicrophone(u"headset"_s, u"Headset"_s, {{u"device.bus"_s, u"bluetooth"_s}}));
+        ASSERT_TRUE(server.setDefaultSource(u"headset"_s));
+    }
+
+    void storeMicrophone(const QByteArray& value)
+    {
+        ASSERT_TRUE(QDir().mkpath(home.filePath(u"config/Sayloom"_s)));
+        QFile settings(home.filePath(u"config/Sayloom/Sayloom.conf"_s));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("[General]\nmicrophone=" + value + "\n");
+    }
+
+    // Waits until the process has printed `line` (its output so far goes to `output`).
+    bool waitForLine(QProcess& process, QByteArray& output, const QByteArray& line)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(patienceMilliseconds);
+        while (!output.contains(line)) {
+            if (std::chrono::steady_clock::now() > deadline || process.state() == QProcess::NotRunning) {
+                return false;
+            }
+            process.waitForReadyRead(200);
+            output += process.readAllStandardOutput();
+        }
+        return true;
+    }
+
+    QTemporaryDir home;
+    PulseServer server;
+    PulseServer::Microphone microphone;
+};
+
+TEST_F(RecordCommand, HearsWhatIsSaidIntoTheAutomaticMicrophone)
+{
+    const std::vector<float> sentence = spokenSentence(home.path(), u"the weather is nice today"_s);
+    ASSERT_GT(sentence.size(), 16000u);
+
+    QProcess process;
+    SayloomProcess::start(process, {u"--record"_s, u"5"_s}, home.path());
+    QByteArray output;
+    const QByteArray recording = "recording 5.0s \u2014 speak now\u2026\n"_ba;
+    ASSERT_TRUE(waitForLine(process, output, recording))
+            << output.toStdString() << process.readAllStandardError().toStdString();
+    // Speak once the command says so; the write takes as long as the source takes to read it.
+    EXPECT_TRUE(FifoFeeder(microphone.fifo).write(sentence));
+    const SayloomProcess::Result result = SayloomProcess::finish(process);
+    output += result.standardOutput;
+    ASSERT_TRUE(result.exitedNormally);
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+
+    const QStringList lines = QString::fromUtf8(output).split(u'\n');
+    ASSERT_EQ(lines.size(), 9) << output.toStdString();
+    // The Bluetooth default gives way to the built-in microphone.
+    EXPECT_EQ(lines[0], u"devices:  [\"Built-in Microphone\", \"Headset (BT)\"]"_s);
+    EXPECT_EQ(lines[1], u"mic:      Built-in Microphone"_s);
+    EXPECT_EQ(lines[2], u"format:   16000 Hz, 1 ch, float32, non-interleaved"_s);
+    EXPECT_EQ(lines[3] + u'\n', QString::fromUtf8(recording));
+    const QRegularExpression peak(u"^peak:     (0\\.\\d+|1\\.0)$"_s);
+    const QRegularExpressionMatch peakMatch = peak.match(lines[4]);
+    ASSERT_TRUE(peakMatch.hasMatch()) << lines[4].toStdString();
+    // flite speaks at a healthy level: far above the -50 dBFS floor.
+    EXPECT_GT(peakMatch.captured(1).toDouble(), 0.5);
+    EXPECT_TRUE(QRegularExpression(u"^startup:  \\d+\\.\\d{6} seconds to first audio$"_s).match(lines[5]).hasMatch())
+            << lines[5].toStdString();
+    ASSERT_TRUE(lines[6].startsWith(u"raw:      "_s)) << lines[6].toStdString();
+    int heard = 0;
+    for (const QString& word : {u"weather"_s, u"nice"_s, u"today"_s}) {
+        heard += lines[6].toLower().split(u' ').contains(word) ? 1 : 0;
+    }
+    EXPECT_GE(heard, 2) << lines[6].toStdString();
+    EXPECT_TRUE(QRegularExpression(u"^took:     \\d+\\.\\d{6} seconds after release$"_s).match(lines[7]).hasMatch())
+            << lines[7].toStdString();
+    EXPECT_EQ(lines[8], QString());
+}
+
+// The stored choice counts; a length that is no positive number ends the take at once instead of never.
+TEST_F(RecordCommand, TakesTheStoredMicrophoneAndEndsAtOnceWhenTheLengthIsNotPositive)
+{
+    storeMicrophone("system");
+    for (const QString& seconds : {u"-1"_s, u"nan"_s}) {
+        SCOPED_TRACE(seconds.toStdString());
+        const SayloomProcess::Result result = SayloomProcess::run({u"--record"_s, seconds}, home.path());
+        ASSERT_TRUE(result.exitedNormally);
+        const QStringList lines = QString::fromUtf8(result.standardOutput).split(u'\n');
+        ASSERT_GE(lines.size(), 4) << result.standardOutput.toStdString() << result.standardError.toStdString();
+        EXPECT_EQ(lines[1], u"mic:      Headset"_s);
+        EXPECT_EQ(lines[3], u"recording " + (seconds == u"nan" ? u"nan"_s : u"-1.0"_s) + u"s \u2014 speak now\u2026");
+        // Nothing was said: either a transcript of silence or the engine's complaint that no audio came.
+        if (result.exitCode != 0) {
+            EXPECT_TRUE(result.standardError.contains("error: ")) << result.standardError.toStdString();
+        }
+    }
+}
+
+} // namespace
