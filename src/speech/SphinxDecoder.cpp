@@ -32,10 +32,11 @@ void logFromDecoder(void*, err_lvl_t level, const char* format, ...)
     std::vsnprintf(message, sizeof message, format, arguments);
     va_end(arguments);
     const QString text = QString::fromUtf8(message).trimmed();
-    if (level == ERR_WARN) {
-        qCDebug(lcSpeech) << "pocketsphinx:" << text;
-    } else {
+    // Its errors are mostly routine ("Couldn't find <s> in first frame" for a take of silence).
+    if (level == ERR_FATAL) {
         qCWarning(lcSpeech) << "pocketsphinx:" << text;
+    } else {
+        qCDebug(lcSpeech) << "pocketsphinx:" << text;
     }
 }
 
@@ -47,8 +48,12 @@ void routeLogging()
     std::call_once(once, [] { err_set_callback(logFromDecoder, nullptr); });
 }
 
-// Settings beyond pocketsphinx's defaults, as name-value pairs.
-const char* const decoderSettings[] = {nullptr};
+// Settings beyond pocketsphinx's defaults, as name-value pairs. The flat second pass re-decodes the whole utterance
+// when it ends; for the last utterance of a take that is after the user let go of the key, 100 to 250 ms for a
+// sentence. Without it the final text comes from the tree pass and the best path through its word lattice, ready in
+// 15 to 40 ms. On our synthesised corpus the word error rate stays at the batch decoder's (0.21 against 0.22) and
+// decoding is about a fifth faster.
+const char* const decoderSettings[] = {"-fwdflat", "no", nullptr};
 
 QString fromDecoder(const char* text)
 {

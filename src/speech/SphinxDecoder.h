@@ -15,8 +15,9 @@ struct cmd_ln_s;
 namespace sayloom {
 
 // One pocketsphinx decoder with its model loaded: acoustic model, pronunciation dictionary and trigram language
-// model. The settings are pocketsphinx's defaults (those of the batch decoder, pocketsphinx_continuous), so a take
-// decodes as that program decodes the same audio. Not thread-safe: one take uses it at a time.
+// model. The settings are pocketsphinx's defaults (those of the batch decoder, pocketsphinx_continuous) except that
+// the flat second pass is off, which would delay the final text of a take by a tenth of a second or more. Not
+// thread-safe: one take uses it at a time.
 class SphinxDecoder final {
 public:
     // The model directory holds the acoustic model folder "en-us", the language model "en-us.lm.bin" and the

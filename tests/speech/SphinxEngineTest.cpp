@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 
@@ -221,6 +222,32 @@ TEST(SphinxEngine, OverlappingTakesShareTheDecoderOneAfterTheOther)
     runEventLoopUntil([&] { return firstDone.load(); });
     ASSERT_TRUE(firstDone);
     EXPECT_LE(wordErrorRate(corpus[0].text, firstText), 0.4) << firstText.toStdString();
+}
+
+TEST(SphinxEngine, AProductNameGivenAsVocabularyIsRecognised)
+{
+    // Product names the dictionary lacks; espeak-ng's pronunciation is close enough to these voices' for both.
+    const std::vector<CorpusFile> sentences = speechCorpus(u"vocabulary"_s, 7);
+    for (const QString& name : {u"vocabulary-006-slt-hts-16k-mono.wav"_s, u"vocabulary-007-kal16-16k-mono.wav"_s}) {
+        const auto file = std::find_if(sentences.begin(), sentences.end(),
+                                       [&](const CorpusFile& entry) { return entry.path.endsWith(name); });
+        ASSERT_NE(file, sentences.end()) << name.toStdString();
+        SCOPED_TRACE(file->text.toStdString());
+        const std::vector<AudioBufferPtr> chunks = cutIntoChunks(readWav(file->path), 100, true);
+        SphinxEngine engine(englishOptions());
+
+        const TakeOutcome without = runTake(engine, chunks);
+        ASSERT_TRUE(without.text);
+        TakeOptions options;
+        options.vocabulary = file->products;
+        const TakeOutcome with = runTake(engine, chunks, options);
+        ASSERT_TRUE(with.text);
+        for (const QString& product : file->products) {
+            EXPECT_FALSE(without.text->contains(product, Qt::CaseInsensitive)) << without.text->toStdString();
+            // Spelled as the vocabulary spells it, not in the dictionary's lower case.
+            EXPECT_TRUE(with.text->contains(product)) << with.text->toStdString();
+        }
+    }
 }
 
 } // namespace
