@@ -14,10 +14,16 @@ namespace sayloom {
 // `prepare()` (or the first take), on a thread of its own, and one decoder serves every take. Each take decodes on
 // its own worker thread, which reads the audio stream, converts it to 16 kHz mono int16 and lets the decoder's
 // voice-activity detection split it into utterances: an utterance that ends in silence is final, the running
-// hypothesis of the current one is volatile.
+// hypothesis of the current one is volatile. Partials come from the worker thread.
 //
 // Takes do not overlap in practice; if a second take starts while one is still decoding, its worker waits for the
 // decoder (its audio meanwhile stays buffered in its stream) and starts when the first take lets go of it.
+//
+// Vocabulary words the dictionary lacks get espeak-ng pronunciations and the unigram probability of an uncommon
+// word. They stay in the decoder after the take: pocketsphinx can't remove a word, and adding words costs a search
+// rebuild (about 0.1 s), so a take that names the same words again pays nothing. A stale word is no more likely than
+// an uncommon word; only the current take's vocabulary is spelled the user's way ("Supabase"), others come out in lower
+// case like the rest of the text.
 class SphinxEngine final : public TranscriptionEngine {
 public:
     struct Options {
@@ -25,7 +31,10 @@ public:
         QString localeName;
         // Empty: the distribution's en-us model directory.
         QString modelDirectory;
-        // How long the last utterance may take to finish once the audio has ended.
+        // How long the take may take to finish once the audio stream has ended: decoding what is still buffered
+        // and ending the last utterance. When it passes, the take returns what was recognised so far. A live
+        // microphone leaves little buffered; a caller that queues a whole file at once should allow for decoding
+        // it (about a fifth of its duration).
         std::chrono::milliseconds finalizeTimeout{5000};
     };
 
