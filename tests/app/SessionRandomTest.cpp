@@ -2,8 +2,9 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cstdlib>
-#include <gtest/gtest.h>
+#include <functional>
 #include <random>
 
 namespace sayloom::testing {
@@ -28,18 +29,33 @@ public:
 
     void run(int steps)
     {
+        const std::optional<RunningApplication> fronts[] = {FakeDesktop::editor, FakeDesktop::itself, {}};
+        const std::function<void()> acts[] = {
+                [&] { scriptNextTake(), m_rig.press(); },
+                [&] { scriptNextTake(), m_rig.press(); },
+                [&] { m_rig.release(); },
+                [&] { m_rig.release(); },
+                [&] { scriptNextTake(), m_rig.act("T"); },
+                [&] { m_rig.escape(); },
+                [&] { m_rig.act("F"); },
+                [&] {
+                    if (FakeEngine::Call* call = m_rig.engine.latest()) {
+                        call->onPartial(QStringLiteral("partial"));
+                    }
+                    m_rig.recorder.levelFromCaptureThread(float(roll(100)) / 100);
+                    pump();
+                },
+                [&] { m_rig.state->setTrigger(HotkeyMonitor::allTriggers()[roll(4)]), pump(); },
+                [&] { m_rig.desktop.front = fronts[roll(3)]; }, // the focus moves
+                [&] { m_rig.advance(std::chrono::milliseconds(150 + roll(350))); },
+                [&] { m_rig.advance(std::chrono::milliseconds(1 + roll(150))); },
+                [&] { m_rig.advance(roll(4) == 0 ? 21s : std::chrono::milliseconds(1000 + roll(4000))); },
+        };
         for (int step = 0; step < steps && !::testing::Test::HasFailure(); ++step) {
-            act();
-            check();
+            counted(acts[roll(int(std::size(acts)))]);
         }
         // Whatever was left running ends, and nothing is left waiting.
-        counted([this] {
-            m_rig.escape();
-            m_rig.release();
-            m_rig.advance(30s);
-        });
-        check();
-        EXPECT_FALSE(m_rig.state->isTakeRunning());
+        counted([this] { m_rig.act("E R +30000"); });
         EXPECT_EQ(m_rig.phase(), Kind::idle);
         EXPECT_EQ(m_rig.clock.sleepers(), 0u);
         for (const auto& call : m_rig.engine.calls()) {
@@ -57,90 +73,24 @@ private:
         }
         const int kind = roll(10);
         const bool held = roll(10) < 4;
-        if (kind < 7) {
-            m_rig.engine.script(u"take " + QString::number(++m_takes), held);
-        } else if (kind < 8) {
-            m_rig.engine.script(QString(), held);
-        } else {
-            m_rig.engine.script(TranscriptionError(QStringLiteral("No audio came through from the microphone")), held);
-        }
+        const TranscriptionError failure(QStringLiteral("No audio came through from the microphone"));
+        m_rig.engine.script(kind < 7   ? FakeEngine::Outcome(u"take " + QString::number(++m_takes))
+                            : kind < 8 ? FakeEngine::Outcome(QString())
+                                       : FakeEngine::Outcome(failure),
+                            held);
     }
 
-    template <typename Act>
-    void counted(Act act)
+    // Runs an act, counts the takes it started and ended, and checks what must hold whatever happened.
+    void counted(const std::function<void()>& act)
     {
         const bool wasRunning = m_rig.state->isTakeRunning();
         act();
-        const bool running = m_rig.state->isTakeRunning();
-        m_started += running && !wasRunning;
-        m_ended += wasRunning && !running;
-    }
-
-    void act()
-    {
-        counted([this] { randomAct(); });
-    }
-
-    void randomAct()
-    {
-        switch (roll(12)) {
-        case 0:
-        case 1:
-            scriptNextTake();
-            m_rig.press();
-            break;
-        case 2:
-        case 3:
-            m_rig.release();
-            break;
-        case 4:
-            scriptNextTake();
-            m_rig.toggle();
-            break;
-        case 5:
-            m_rig.escape();
-            break;
-        case 6:
-            m_rig.engine.finish();
-            pump();
-            break;
-        case 7:
-            if (FakeEngine::Call* call = m_rig.engine.latest()) {
-                call->onPartial(QStringLiteral("partial"));
-            }
-            m_rig.recorder.levelFromCaptureThread(float(roll(100)) / 100);
-            pump();
-            break;
-        case 8:
-            if (roll(2) == 0) {
-                m_rig.state->setTrigger(HotkeyMonitor::allTriggers()[roll(4)]);
-                pump();
-            } else {
-                // The focus moves: to another window, to Sayloom's own, or nowhere.
-                const std::optional<RunningApplication> fronts[] = {FakeApplications::editor(),
-                                                                    FakeApplications::itself(), std::nullopt};
-                m_rig.applications.front = fronts[roll(3)];
-            }
-            break;
-        case 9:
-            m_rig.advance(std::chrono::milliseconds(150 + roll(350)));
-            break;
-        case 10:
-            m_rig.advance(std::chrono::milliseconds(1 + roll(150)));
-            break;
-        default:
-            m_rig.advance(roll(4) == 0 ? 21s : std::chrono::milliseconds(1000 + roll(4000)));
-            break;
-        }
-    }
-
-    void check()
-    {
         const AppState& state = *m_rig.state;
         const bool running = state.isTakeRunning();
+        m_started += running && !wasRunning;
+        m_ended += wasRunning && !running;
         const Kind phase = state.phase().kind();
-        // A take starts with a running recorder; every take that started has ended once, apart from the one that
-        // runs.
+        // Every take starts the recorder once and ends once.
         EXPECT_EQ(m_rig.recorder.starts - m_startsBefore, m_started);
         EXPECT_EQ(m_started - m_ended, running ? 1 : 0);
         EXPECT_EQ(running, phase == Kind::recording || phase == Kind::transcribing);
@@ -153,15 +103,12 @@ private:
             EXPECT_FALSE(entry.text.isEmpty());
         }
         for (const auto& call : m_rig.engine.calls()) {
-            if (!call->stopped) {
-                continue;
-            }
             const QString* text = std::get_if<QString>(&call->outcome);
-            if (text && !text->isEmpty()) {
+            if (call->stopped && text && !text->isEmpty()) {
                 const QString delivered = text->at(0).toUpper() + text->mid(1);
-                for (const HistoryEntry& entry : state.history()) {
-                    EXPECT_NE(entry.text, delivered) << "a cancelled take was saved";
-                }
+                EXPECT_FALSE(std::ranges::any_of(state.history(), [&](const auto& entry) {
+                    return entry.text == delivered;
+                })) << "a cancelled take was saved";
             }
         }
     }

@@ -4,61 +4,84 @@
 #include <QSettings>
 #include <QSignalSpy>
 
-#include <gtest/gtest.h>
-
 namespace sayloom::testing {
 namespace {
 
 using Trigger = HotkeyMonitor::Trigger;
+using Mic = MicrophonePreference;
 
-// A settings file as a user or an earlier version left it, and what the session reads from it.
+// A settings file as a user or an earlier version left it, what the session reads from it, and one setting then
+// assigned: written at once (also when unchanged), notified only when changed, and read back by the next run.
 struct StoredSettings {
     const char* name;
     const char* file;
     Trigger trigger;
-    bool aiCleanup;
-    bool sounds;
-    MicrophonePreference microphone;
+    bool aiCleanup, sounds;
+    Mic microphone;
+    void (*assign)(AppState&);
+    QString key;
+    const char* written;
 };
+
+const QString device = QStringLiteral("alsa_input.usb-Blue_Yeti");
 
 const StoredSettings storedSettings[] = {
-        {"Nothing", "", Trigger::rightOption, true, true, MicrophonePreference::automatic()},
+        {"Nothing", "", Trigger::rightOption, true, true, Mic::automatic(),
+         [](AppState& state) { state.setSoundsEnabled(true); }, SessionSettings::soundsKey, "true"},
         {"Everything", "[General]\ntrigger=rightControl\naiCleanup=false\nsounds=false\nmicrophone=system\n",
-         Trigger::rightControl, false, false, MicrophonePreference::systemDefault()},
+         Trigger::rightControl, false, false, Mic::systemDefault(),
+         [](AppState& state) { state.setTrigger(Trigger::rightCommand); }, SessionSettings::triggerKey, "rightCommand"},
         {"Device", "[General]\ntrigger=fn\nmicrophone=alsa_input.usb-Blue_Yeti\n", Trigger::fn, true, true,
-         MicrophonePreference::device(QStringLiteral("alsa_input.usb-Blue_Yeti"))},
+         Mic::device(device), [](AppState& state) { state.setMicrophone(Mic::systemDefault()); },
+         SessionSettings::microphoneKey, "system"},
         {"UnknownTrigger", "[General]\ntrigger=leftShift\nmicrophone=automatic\n", Trigger::rightOption, true, true,
-         MicrophonePreference::automatic()},
+         Mic::automatic(), [](AppState& state) { state.setTrigger(Trigger::rightOption); }, SessionSettings::triggerKey,
+         "rightOption"},
         {"TriggerInAnotherCase", "[General]\ntrigger=RightCommand\n", Trigger::rightOption, true, true,
-         MicrophonePreference::automatic()},
+         Mic::automatic(), [](AppState& state) { state.setMicrophone(Mic::device(device)); },
+         SessionSettings::microphoneKey, "alsa_input.usb-Blue_Yeti"},
         {"TextsWhereBooleansBelong", "[General]\naiCleanup=no\nsounds=0\n", Trigger::rightOption, true, true,
-         MicrophonePreference::automatic()},
+         Mic::automatic(), [](AppState& state) { state.setAiCleanupEnabled(false); }, SessionSettings::aiCleanupKey,
+         "false"},
         {"ListsWhereTextsBelong", "[General]\ntrigger=fn, rightOption\nmicrophone=a, b\n", Trigger::rightOption, true,
-         true, MicrophonePreference::automatic()},
+         true, Mic::automatic(), [](AppState& state) { state.setMicrophone(Mic::automatic()); },
+         SessionSettings::microphoneKey, "automatic"},
 };
 
-class SessionStoredSettings : public ::testing::TestWithParam<StoredSettings> {
-protected:
-    SessionRig rig;
-};
+class SessionStoredSettings : public ::testing::TestWithParam<StoredSettings> {};
 
-TEST_P(SessionStoredSettings, AreReadOnceWithTheirFallbacks)
+TEST_P(SessionStoredSettings, AreReadWithTheirFallbacksAndWrittenThrough)
 {
     const StoredSettings& row = GetParam();
+    SessionRig rig;
     QFile file(rig.path(QStringLiteral("settings.ini")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(row.file);
     file.close();
     rig.buildAndStart();
-    EXPECT_EQ(rig.state->trigger(), row.trigger);
-    EXPECT_EQ(rig.hotkeys.trigger(), row.trigger);
-    EXPECT_EQ(rig.state->aiCleanupEnabled(), row.aiCleanup);
-    EXPECT_EQ(rig.state->soundsEnabled(), row.sounds);
-    EXPECT_EQ(rig.state->microphone(), row.microphone);
-    // Reading writes nothing back.
+    const auto read = [&rig] {
+        const AppState& state = *rig.state;
+        EXPECT_EQ(rig.hotkeys.trigger(), state.trigger());
+        return std::tuple(state.trigger(), state.aiCleanupEnabled(), state.soundsEnabled(), state.microphone());
+    };
+    EXPECT_EQ(read(), std::tuple(row.trigger, row.aiCleanup, row.sounds, row.microphone));
     rig.settings->settings().sync();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray(row.file));
+    EXPECT_EQ(file.readAll(), QByteArray(row.file)); // reading writes nothing back
+
+    int notified = 0;
+    for (auto changed : {&AppState::triggerChanged, &AppState::aiCleanupEnabledChanged, &AppState::soundsEnabledChanged,
+                         &AppState::microphoneChanged}) {
+        QObject::connect(rig.state.get(), changed, [&notified] { ++notified; });
+    }
+    const auto before = read();
+    row.assign(*rig.state);
+    const auto after = read();
+    EXPECT_EQ(notified, before == after ? 0 : 1);
+    rig.settings->settings().sync();
+    EXPECT_EQ(QSettings(file.fileName(), QSettings::IniFormat).value(row.key).toString(), QLatin1String(row.written));
+    rig.buildAndStart();
+    EXPECT_EQ(read(), after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SessionStoredSettings, ::testing::ValuesIn(storedSettings),
@@ -66,140 +89,73 @@ INSTANTIATE_TEST_SUITE_P(Files, SessionStoredSettings, ::testing::ValuesIn(store
                              return std::string(row.param.name);
                          });
 
-TEST(SessionSettings, EveryAssignmentIsWrittenAtOnceButNotifiesOnlyChanges)
+TEST(SessionStartUp, AsksForPermissionsAndFollowsAccessibilityUntilItIsGranted)
 {
     SessionRig rig;
-    rig.buildAndStart();
-    QSignalSpy triggers(rig.state.get(), &AppState::triggerChanged);
-    QSignalSpy microphones(rig.state.get(), &AppState::microphoneChanged);
-    const auto stored = [&rig](const QString& key) {
-        return QSettings(rig.path(QStringLiteral("settings.ini")), QSettings::IniFormat).value(key);
-    };
-
-    rig.state->setTrigger(Trigger::rightOption);
-    rig.state->setSoundsEnabled(true);
-    rig.state->setMicrophone(MicrophonePreference::automatic());
-    rig.settings->settings().sync();
-    EXPECT_EQ(stored(SessionSettings::triggerKey), QStringLiteral("rightOption"));
-    EXPECT_EQ(stored(SessionSettings::soundsKey).toString(), QStringLiteral("true"));
-    EXPECT_EQ(stored(SessionSettings::microphoneKey), QStringLiteral("automatic"));
-    EXPECT_EQ(triggers.count(), 0);
-    EXPECT_EQ(microphones.count(), 0);
-
-    rig.state->setTrigger(Trigger::rightCommand);
-    rig.state->setAiCleanupEnabled(false);
-    rig.state->setMicrophone(MicrophonePreference::systemDefault());
-    rig.settings->settings().sync();
-    EXPECT_EQ(stored(SessionSettings::triggerKey), QStringLiteral("rightCommand"));
-    EXPECT_EQ(stored(SessionSettings::aiCleanupKey).toString(), QStringLiteral("false"));
-    EXPECT_EQ(stored(SessionSettings::microphoneKey), QStringLiteral("system"));
-    rig.state->setMicrophone(MicrophonePreference::device(QStringLiteral("alsa_input.pci-0000_00_1f.3")));
-    rig.settings->settings().sync();
-    EXPECT_EQ(stored(SessionSettings::microphoneKey), QStringLiteral("alsa_input.pci-0000_00_1f.3"));
-    EXPECT_EQ(triggers.count(), 1);
-    EXPECT_EQ(microphones.count(), 2);
-
-    // What was written is what the next run reads.
-    rig.buildAndStart();
-    EXPECT_EQ(rig.state->trigger(), Trigger::rightCommand);
-    EXPECT_FALSE(rig.state->aiCleanupEnabled());
-    EXPECT_EQ(rig.state->microphone(), MicrophonePreference::device(QStringLiteral("alsa_input.pci-0000_00_1f.3")));
-}
-
-TEST(SessionStartUp, AsksForTheMicrophoneAndFollowsAccessibilityUntilItIsGranted)
-{
-    SessionRig rig;
-    rig.accessibility.trusted = false;
-    rig.permissions.microphone = false;
-    rig.build();
-    EXPECT_FALSE(rig.state->microphoneGranted());
-    EXPECT_FALSE(rig.state->accessibilityGranted());
-    rig.state->start();
-    pump();
-    EXPECT_EQ(rig.permissions.requests, 1);
-    EXPECT_FALSE(rig.state->microphoneGranted());
-    EXPECT_EQ(rig.accessibility.prompts, 1);
-    EXPECT_TRUE(rig.hotkeys.running);
-    EXPECT_EQ(rig.hotkeys.startCount, 1);
-
-    // Granted five minutes later: noticed within a second, and the monitor starts afresh.
-    rig.advance(5min);
-    rig.accessibility.trusted = true;
-    rig.advance(1s);
-    EXPECT_TRUE(rig.state->accessibilityGranted());
-    EXPECT_EQ(rig.hotkeys.startCount, 2);
-    const int queries = rig.accessibility.queries;
-    rig.advance(1min);
-    EXPECT_EQ(rig.accessibility.queries, queries);
-    EXPECT_EQ(rig.accessibility.prompts, 1);
-
-    // Already granted at start: no prompt, one restart.
-    SessionRig granted;
-    granted.buildAndStart();
-    EXPECT_TRUE(granted.state->microphoneGranted());
-    EXPECT_EQ(granted.accessibility.prompts, 0);
-    EXPECT_EQ(granted.hotkeys.startCount, 2);
-    EXPECT_TRUE(granted.hotkeys.running);
-}
-
-TEST(SessionStartUp, EngineStatusMovesFromNotPreparedToReadyOrError)
-{
-    SessionRig rig;
+    rig.desktop.trusted = rig.desktop.microphone = false;
     rig.engine.prepareHeld = true;
     rig.build();
+    EXPECT_FALSE(rig.state->accessibilityGranted());
     EXPECT_EQ(rig.state->engineStatus(), QStringLiteral("Not prepared"));
     rig.state->start();
     pump();
+    EXPECT_FALSE(rig.state->microphoneGranted());
+    EXPECT_EQ(rig.desktop.prompts, 1);
+    EXPECT_EQ(rig.hotkeys.starts, 1);
     EXPECT_EQ(rig.state->engineStatus(), QStringLiteral("Preparing PocketSphinx…"));
     rig.engine.prepareGate.open();
     pump();
     EXPECT_EQ(rig.state->engineStatus(), QStringLiteral("PocketSphinx ready"));
 
-    SessionRig failing;
-    failing.engine.prepareFailure = QStringLiteral("The en-us model is not installed");
-    failing.buildAndStart();
-    EXPECT_EQ(failing.state->engineStatus(), QStringLiteral("Engine error: The en-us model is not installed"));
-    // Takes can still be started.
-    failing.press();
-    EXPECT_EQ(failing.phase(), AppState::Phase::Kind::recording);
+    // Granted five minutes later: noticed within a second, the monitor starts afresh, and the polling ends.
+    rig.advance(5min);
+    rig.desktop.trusted = true;
+    rig.advance(1s);
+    EXPECT_TRUE(rig.state->accessibilityGranted());
+    EXPECT_EQ(rig.hotkeys.starts, 2);
+    EXPECT_EQ(rig.clock.sleepers(), 0u);
+
+    // Everything granted at start, but the engine cannot be prepared: no prompt, and takes can still start.
+    SessionRig granted;
+    granted.engine.prepareFailure = QStringLiteral("The en-us model is not installed");
+    granted.buildAndStart();
+    EXPECT_TRUE(granted.state->microphoneGranted());
+    EXPECT_TRUE(granted.state->accessibilityGranted());
+    EXPECT_EQ(granted.desktop.prompts, 0);
+    EXPECT_EQ(granted.state->engineStatus(), QStringLiteral("Engine error: The en-us model is not installed"));
+    granted.press();
+    EXPECT_EQ(granted.phase(), AppState::Phase::Kind::recording);
 }
 
 TEST(SessionStartUp, TheLanguageModelIsUsedOnlyWhenEnabledAndAvailableAtTheStartOfATake)
 {
     SessionRig rig;
     rig.buildAndStart();
-    EXPECT_EQ(rig.state->aiStatus(), QStringLiteral("Language model unavailable"));
     rig.dictate(QStringLiteral("one"));
     EXPECT_EQ(rig.model->sessionsMade, 0);
-
-    rig.model->available = LanguageModelAvailability::modelNotReady;
-    EXPECT_EQ(rig.state->aiStatus(), QStringLiteral("Language model is still loading"));
     rig.model->available = LanguageModelAvailability::available;
-    EXPECT_EQ(rig.state->aiStatus(), QStringLiteral("Language model ready"));
     rig.dictate(QStringLiteral("two"));
-    EXPECT_EQ(rig.model->sessionsMade, 1); // prewarmed at the press
-
+    EXPECT_EQ(rig.model->sessionsMade, 1);
     rig.state->setAiCleanupEnabled(false);
     rig.dictate(QStringLiteral("three"));
     EXPECT_EQ(rig.model->sessionsMade, 1);
-    EXPECT_EQ(rig.inserter.inserted,
+    // A refusing model leaves the basic cleanup.
+    EXPECT_EQ(rig.desktop.inserted,
               (QStringList{QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")}));
 }
 
 TEST(SessionStartUp, TheChosenMicrophoneIsResolvedAtEachTake)
 {
     SessionRig rig;
-    rig.devices.devices = {{1, QStringLiteral("bt"), QStringLiteral("Headset"), Transport::bluetooth},
+    rig.desktop.devices = {{1, QStringLiteral("bt"), QStringLiteral("Headset"), Transport::bluetooth},
                            {2, QStringLiteral("pci"), QStringLiteral("Built-in Microphone"), Transport::builtIn}};
     rig.buildAndStart();
-    rig.press();
+    rig.act("P E R");
     EXPECT_EQ(rig.state->activeMicrophoneName(), QStringLiteral("Built-in Microphone"));
     EXPECT_EQ(rig.recorder.lastDevice->uid, QStringLiteral("pci"));
-    rig.escape();
-    rig.release();
 
     rig.state->setMicrophone(MicrophonePreference::device(QStringLiteral("gone")));
-    rig.devices.devices.clear();
+    rig.desktop.devices.clear();
     rig.press();
     EXPECT_EQ(rig.state->activeMicrophoneName(), std::nullopt);
     EXPECT_EQ(rig.recorder.lastDevice, std::nullopt);
