@@ -344,6 +344,11 @@ private:
                           .arg(reference.size())
                           .arg(theirEdits)
                           .arg(latency ? u"  finalised in %1 ms"_s.arg(fixed(*latency * 1000, 1)) : QString()));
+            if (ourEdits > theirEdits) {
+                // Where the engine falls behind, what each heard, for whoever tunes it.
+                print(u"    ours:  " + ours.text);
+                print(u"    batch: " + theirs.text);
+            }
             for (const QString& name : groupsOf(entry)) {
                 Group& group = groups[name];
                 group.files += 1;

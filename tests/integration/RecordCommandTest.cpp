@@ -93,9 +93,9 @@ TEST_F(RecordCommand, HearsWhatIsSaidIntoTheAutomaticMicrophone)
     ASSERT_GT(sentence.size(), 16000u);
 
     QProcess process;
-    SayloomProcess::start(process, {u"--record"_s, u"5"_s}, home.path());
+    SayloomProcess::start(process, {u"--record"_s, u"6"_s}, home.path());
     QByteArray output;
-    const QByteArray recording = "recording 5.0s \u2014 speak now\u2026\n"_ba;
+    const QByteArray recording = "recording 6.0s \u2014 speak now\u2026\n"_ba;
     ASSERT_TRUE(waitForLine(process, output, recording))
             << output.toStdString() << process.readAllStandardError().toStdString();
     // Speak once the command says so; the write takes as long as the source takes to read it.
