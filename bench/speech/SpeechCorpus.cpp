@@ -14,8 +14,8 @@
 // less the model load), `pocketsphinx_continuous -infile` on the file converted to 16 kHz mono (the same model,
 // Debian's en-us defaults; real-time factor from its run time less its model load), and for some files the file
 // streamed through SphinxEngine at the pace a microphone delivers it, to time the finalisation: from the end of
-// the stream to the returned transcript. Vocabulary set: each file transcribed in this process without and with
-// the set's product names as vocabulary, counting the names that come out right.
+// the stream to the returned transcript. Vocabulary set: each file through `sayloom --transcribe` without a
+// dictionary and with one that lists the set's product names, counting the names that come out right.
 //
 // Results are grouped overall, by voice, by rate and channels and by noise, and the targets are reported (not
 // asserted): word error rate no worse than the batch decoder's, real-time factor at most 0.3, median finalisation
@@ -253,12 +253,13 @@ private:
         bool ok = false;
     };
 
-    Transcript sayloom(const Entry& entry)
+    // `sayloom --transcribe` with the data folder `home`: "home" has no dictionary, so no vocabulary, as for the
+    // batch decoder.
+    Transcript sayloom(const Entry& entry, const QString& home = u"home"_s)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        // An empty data folder: no dictionary, so no vocabulary, as for the batch decoder.
-        environment.insert(u"XDG_DATA_HOME"_s, m_work.filePath(u"home"_s));
-        environment.insert(u"XDG_CONFIG_HOME"_s, m_work.filePath(u"home/config"_s));
+        environment.insert(u"XDG_DATA_HOME"_s, m_work.filePath(home));
+        environment.insert(u"XDG_CONFIG_HOME"_s, m_work.filePath(home + u"/config"_s));
         environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
         const Run result = ::run(QStringLiteral(SAYLOOM_EXECUTABLE), {u"--transcribe"_s, entry.file}, environment);
         Transcript transcript;
@@ -294,28 +295,6 @@ private:
         transcript.seconds = std::max(0.0, result.seconds - m_batchLoad);
         transcript.ok = true;
         return transcript;
-    }
-
-    // All of the file at once, as `--transcribe` hands it over.
-    QCoro::Task<Transcript> inProcess(const CorpusAudio& audio, const QStringList& vocabulary)
-    {
-        auto [stream, continuation] = AudioStream::make();
-        for (AudioChunk& chunk : audio.chunks(4096)) {
-            continuation.yield(std::move(chunk));
-        }
-        continuation.finish();
-        Transcript transcript;
-        const auto start = Clock::now();
-        try {
-            QCoro::Task<QString> transcribing =
-                    m_engine.transcribe(std::move(stream), audio.format(), vocabulary, [](const QString&) {});
-            transcript.text = co_await transcribing;
-            transcript.ok = true;
-        } catch (const TranscriptionError& error) {
-            print(u"  engine failed: " + error.description());
-        }
-        transcript.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        co_return transcript;
     }
 
     QCoro::Task<> runDictation()
@@ -408,15 +387,23 @@ private:
                 }
             }
         }
+        // The names go in through a dictionary file, the way a user's words reach `--transcribe`; one process per
+        // take, so no take inherits words an earlier one added to the decoder.
+        const QString dictionaryFolder = m_work.filePath(u"vocabulary-home/Sayloom"_s);
+        QDir().mkpath(dictionaryFolder);
+        QFile dictionary(dictionaryFolder + u"/Dictionary.txt"_s);
+        if (!dictionary.open(QIODevice::WriteOnly) || dictionary.write((vocabulary.join(u'\n') + u'\n').toUtf8()) < 0) {
+            print(u"cannot write "_s + dictionary.fileName());
+            co_return;
+        }
+        dictionary.close();
         print(u"\nvocabulary set: %1 files, %2 names as vocabulary"_s.arg(entries.size()).arg(vocabulary.size()));
         std::map<QString, Group> groups;
         for (const Entry& entry : entries) {
             const CorpusAudio audio = CorpusAudio::load(entry.file);
             const QStringList reference = WordErrorRate::words(entry.reference);
-            QCoro::Task<Transcript> plainRun = inProcess(audio, {});
-            const Transcript plain = co_await plainRun;
-            QCoro::Task<Transcript> biasedRun = inProcess(audio, vocabulary);
-            const Transcript biased = co_await biasedRun;
+            const Transcript plain = sayloom(entry);
+            const Transcript biased = sayloom(entry, u"vocabulary-home"_s);
             const QStringList plainWords = WordErrorRate::words(plain.text);
             const QStringList biasedWords = WordErrorRate::words(biased.text);
             int without = 0;
