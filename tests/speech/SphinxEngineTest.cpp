@@ -24,6 +24,12 @@ std::vector<CorpusFile> corpus()
     return files;
 }
 
+// The first ten product-name sentences, the same for every test that reads them.
+std::vector<CorpusFile> vocabularyCorpus()
+{
+    return speechCorpus(u"vocabulary"_s, 10);
+}
+
 SphinxEngine::Options englishOptions()
 {
     SphinxEngine::Options options;
@@ -227,7 +233,7 @@ TEST(SphinxEngine, OverlappingTakesShareTheDecoderOneAfterTheOther)
 TEST(SphinxEngine, AProductNameGivenAsVocabularyIsRecognised)
 {
     // Product names the dictionary lacks; espeak-ng's pronunciation is close enough to these voices' for both.
-    const std::vector<CorpusFile> sentences = speechCorpus(u"vocabulary"_s, 7);
+    const std::vector<CorpusFile> sentences = vocabularyCorpus();
     for (const QString& name : {u"vocabulary-006-slt-hts-16k-mono.wav"_s, u"vocabulary-007-kal16-16k-mono.wav"_s}) {
         const auto file = std::find_if(sentences.begin(), sentences.end(),
                                        [&](const CorpusFile& entry) { return entry.path.endsWith(name); });
@@ -248,6 +254,35 @@ TEST(SphinxEngine, AProductNameGivenAsVocabularyIsRecognised)
             EXPECT_TRUE(with.text->contains(product)) << with.text->toStdString();
         }
     }
+}
+
+TEST(SphinxEngine, ManyVocabularyWordsAndTheirSentencesDecodeSafely)
+{
+    // Every product name of the set at once, then a sentence whose name is followed by more words, so the new word
+    // stands in the history of the words after it. (Added to the trigram model itself, such a word sent its
+    // lookups past the model's tables and crashed the process.)
+    const std::vector<CorpusFile> sentences = vocabularyCorpus();
+    QStringList vocabulary;
+    for (const CorpusFile& file : sentences) {
+        vocabulary += file.products;
+    }
+    vocabulary.removeDuplicates();
+    ASSERT_GE(vocabulary.size(), 10);
+    const auto figma = std::find_if(sentences.begin(), sentences.end(), [](const CorpusFile& entry) {
+        return entry.path.endsWith(u"vocabulary-010-slt-16k-mono.wav"_s);
+    });
+    ASSERT_NE(figma, sentences.end());
+
+    SphinxEngine engine(englishOptions());
+    TakeOptions options;
+    options.vocabulary = vocabulary;
+    const TakeOutcome take = runTake(engine, cutIntoChunks(readWav(figma->path), 100, true), options);
+    ASSERT_TRUE(take.text) << take.error.value_or(QString()).toStdString();
+    EXPECT_TRUE(take.text->contains(u"Figma"_s)) << take.text->toStdString();
+    // A later take with the same vocabulary adds nothing and still finds the word.
+    const TakeOutcome again = runTake(engine, cutIntoChunks(readWav(figma->path), 100, true), options);
+    ASSERT_TRUE(again.text);
+    EXPECT_TRUE(again.text->contains(u"Figma"_s)) << again.text->toStdString();
 }
 
 } // namespace
