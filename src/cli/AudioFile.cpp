@@ -59,7 +59,8 @@ std::variant<AudioFile::Streamed, QString> AudioFile::stream(const QString& path
         return failure(path, "the file holds no audio");
     }
     continuation.finish();
-    return Streamed{std::move(stream), format};
+    const auto duration = std::chrono::milliseconds(position * 1000 / info.samplerate);
+    return Streamed{std::move(stream), format, duration};
 }
 
 } // namespace sayloom

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <variant>
 
 namespace sayloom {
@@ -16,6 +17,7 @@ public:
     struct Streamed {
         AudioStream stream;
         AudioFormat format;
+        std::chrono::milliseconds duration;
     };
 
     // Frames per chunk: about a quarter of a second at 16 kHz, as a microphone would deliver them.

@@ -79,15 +79,20 @@ using Clock = std::chrono::steady_clock;
 QCoro::Task<> transcribeFile(QString path, bool polish)
 {
     const auto start = Clock::now();
-    SphinxEngine engine;
-    QCoro::Task<> preparing = engine.prepare();
-    co_await preparing;
-
     std::variant<AudioFile::Streamed, QString> file = AudioFile::stream(path);
     if (const auto* error = std::get_if<QString>(&file)) {
         throw CommandFailure{*error};
     }
-    auto& [stream, format] = std::get<AudioFile::Streamed>(file);
+    auto& [stream, format, duration] = std::get<AudioFile::Streamed>(file);
+
+    // The whole file is queued before the take ends, so the engine's finishing deadline also has to cover
+    // decoding all of it; with only the microphone's allowance a long file would come back cut short.
+    SphinxEngine::Options options;
+    options.finalizeTimeout += duration;
+    SphinxEngine engine(options);
+    QCoro::Task<> preparing = engine.prepare();
+    co_await preparing;
+
     QCoro::Task<QString> transcribing =
             engine.transcribe(std::move(stream), format, dictionaryTerms(), [](const QString&) {});
     const QString raw = co_await transcribing;

@@ -127,6 +127,18 @@ TEST_F(TranscribeCommand, PolishCleansUpTheSameTranscript)
     EXPECT_TRUE(result.standardOutput.indexOf("took:") < result.standardOutput.indexOf("ai:"));
 }
 
+TEST_F(TranscribeCommand, ALongFileIsTranscribedToItsEnd)
+{
+    // A minute of speech takes the recogniser longer than a live take's finishing allowance to decode.
+    const QString paused = home.filePath(u"paused.wav"_s);
+    const QString minute = home.filePath(u"minute.wav"_s);
+    ASSERT_TRUE(tool(u"sox"_s, {file(u"speech-16k-mono.wav"_s), paused, u"pad"_s, u"0"_s, u"0.6"_s}));
+    ASSERT_TRUE(tool(u"sox"_s, {paused, minute, u"repeat"_s, u"24"_s}));
+    const QStringList lines = transcribe({minute});
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_GE(lines[0].count(u"nice"_s), 24) << lines[0].toStdString();
+}
+
 TEST_F(TranscribeCommand, UnreadableFilesNameTheFileAndTheReason)
 {
     EXPECT_EQ(failure(file(u"missing.wav"_s)), u"error: Can't read \u201C" + file(u"missing.wav"_s) +
