@@ -4,7 +4,6 @@
 #include "SpeechLog.h"
 #include "SphinxEngine.h"
 
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 #include <chrono>
@@ -85,10 +84,9 @@ void SphinxTake::run()
 void SphinxTake::addVocabulary(SphinxDecoder& decoder)
 {
     QList<std::pair<QString, QString>> missing;
-    static const QRegularExpression space(u"\\s+"_s);
     for (const QString& term : std::as_const(m_vocabulary)) {
         // Terms of several words go in word by word; the dictionary's words are lower case.
-        for (const QString& word : term.split(space, Qt::SkipEmptyParts)) {
+        for (const QString& word : term.simplified().split(u' ', Qt::SkipEmptyParts)) {
             const QString lower = word.toLower();
             if (decoder.wasAdded(lower)) {
                 // Added by an earlier take: recognised already, spelled as this take's vocabulary spells it.
