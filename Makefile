@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build run test bench fuzz clean
+.PHONY: all bootstrap configure build run test bench bench-speech fuzz clean
 
 all: build
 
@@ -23,6 +23,10 @@ test: build
 
 bench: build
 	scripts/run-benchmarks $(BUILD_DIR)
+
+# The speech benchmark synthesises its corpus and takes minutes, so `make bench` leaves it out.
+bench-speech: build
+	$(BUILD_DIR)/bench/speech/speech_corpus $(ARGS)
 
 # Fuzz targets need clang's libFuzzer; they live in their own build folder.
 fuzz:
