@@ -2,9 +2,9 @@
 #include "AudioDevices.h"
 #include "AudioRecorder.h"
 #include "AudioSignals.h"
+#include "BenchmarkMain.h"
 #include "PulseServer.h"
 
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QString>
 
@@ -318,13 +318,7 @@ BENCHMARK(BM_TenMinuteTakeMemory)->Unit(benchmark::kSecond)->Iterations(1)->Arg(
 int main(int argc, char** argv)
 {
     // One line per take would bury the results.
-    QLoggingCategory::setFilterRules(QStringLiteral("app.sayloom.audio.info=false"));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = sayloom::runBenchmarks(argc, argv, QStringLiteral("app.sayloom.audio.info=false"));
     sayloom::LiveMicrophone::instance().reset();
-    return 0;
+    return status;
 }

@@ -1,3 +1,4 @@
+#include "BenchmarkMain.h"
 #include "DictionaryFile.h"
 #include "DictionaryStore.h"
 #include "EnglishWords.h"
@@ -7,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -158,14 +158,6 @@ BENCHMARK(BM_OutsideEditVisible)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmar
 
 int main(int argc, char** argv)
 {
-    // The watch needs an event loop.
-    QCoreApplication application(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("app.sayloom.dictionary.info=false"));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    // The folder watch needs the event loop.
+    return sayloom::runBenchmarks(argc, argv, QStringLiteral("app.sayloom.dictionary.info=false"));
 }

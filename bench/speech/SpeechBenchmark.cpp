@@ -1,12 +1,11 @@
 // Quick speech figures for `make bench`, on one synthesised sentence; the corpus run (speech_corpus) has the full
 // picture.
 
+#include "BenchmarkMain.h"
 #include "CorpusAudio.h"
 #include "SphinxEngine.h"
 
-#include <QCoreApplication>
 #include <QCoroFuture>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -113,15 +112,7 @@ BENCHMARK(BM_FinaliseAfterRelease)->UseManualTime()->Unit(benchmark::kMillisecon
 
 int main(int argc, char** argv)
 {
-    // QCoro's waiting needs an application object for its event loop.
-    QCoreApplication application(argc, argv);
     // The engine's notes on each take would bury the results.
-    QLoggingCategory::setFilterRules(QStringLiteral("app.sayloom.speech.debug=false\napp.sayloom.speech.info=false"));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return sayloom::runBenchmarks(argc, argv,
+                                  QStringLiteral("app.sayloom.speech.debug=false\napp.sayloom.speech.info=false"));
 }

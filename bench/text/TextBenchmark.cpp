@@ -3,10 +3,10 @@
 
 #include "AIPolisher.h"
 #include "BasicPolisher.h"
+#include "BenchmarkMain.h"
 #include "LocalLanguageModel.h"
 #include "ScriptedHttpServer.h"
 
-#include <QCoreApplication>
 #include <QCoroTask>
 #include <QStringList>
 
@@ -102,12 +102,5 @@ BENCHMARK(BM_AIPolisherParagraphWithInstantServer)->Unit(benchmark::kMillisecond
 
 int main(int argc, char** argv)
 {
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return sayloom::runBenchmarks(argc, argv);
 }

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace sayloom {
+
+// The shared body of every benchmark program's main: an application object for the event loops that watches,
+// network replies and coroutines need, logging rules that keep per-iteration log lines from burying the results,
+// then Google Benchmark with the command line. Returns the exit status.
+int runBenchmarks(int argc, char** argv, const QString& loggingRules = {});
+
+} // namespace sayloom
