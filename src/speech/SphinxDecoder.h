@@ -18,8 +18,8 @@ namespace sayloom {
 
 // One pocketsphinx decoder with its model loaded: acoustic model, pronunciation dictionary and trigram language
 // model. The settings are pocketsphinx's defaults (those of the batch decoder, pocketsphinx_continuous) except that
-// the flat second pass is off, which would delay the final text of a take by a tenth of a second or more. Not
-// thread-safe: one take uses it at a time.
+// an utterance ends after a quarter of a second of silence, so the flat second pass mostly runs before the take
+// ends, and that pass searches fewer words. Not thread-safe: one take uses it at a time.
 class SphinxDecoder final {
 public:
     // The model directory holds the acoustic model folder "en-us", the language model "en-us.lm.bin" and the
