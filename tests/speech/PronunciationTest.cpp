@@ -15,6 +15,19 @@ struct MappingRow {
     QString phones;
 };
 
+// Names the row in plain ASCII, in test names and failures: the espeak text with its symbols as code points.
+void PrintTo(const MappingRow& row, std::ostream* out)
+{
+    for (const char32_t c : row.ipa.toUcs4()) {
+        if (c < 0x80) {
+            *out << char(c);
+        } else {
+            *out << "U+" << std::hex << std::uppercase << unsigned(c) << std::dec;
+        }
+    }
+    *out << " -> " << row.phones.toStdString();
+}
+
 class IpaToArpabet : public testing::TestWithParam<MappingRow> {};
 
 TEST_P(IpaToArpabet, MapsEspeakPhonemesOntoTheModelsPhones)

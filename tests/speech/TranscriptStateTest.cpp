@@ -47,6 +47,15 @@ struct JoinRow {
     QString joined;
 };
 
+// Shows the two sides with their white space visible, in test names and failures.
+void PrintTo(const JoinRow& row, std::ostream* out)
+{
+    const auto visible = [](const QString& text) {
+        return QString(text).replace(u'\n', u"\\n"_s).replace(QChar(0xa0), u"\\u00a0"_s).toStdString();
+    };
+    *out << '"' << visible(row.a) << "\" + \"" << visible(row.b) << '"';
+}
+
 class Join : public testing::TestWithParam<JoinRow> {};
 
 TEST_P(Join, PutsOneSpaceAtASeamWithoutWhitespace)
