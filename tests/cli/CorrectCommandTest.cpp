@@ -32,23 +32,7 @@ QByteArray utf8(const QString& text)
     return text.toUtf8();
 }
 
-// Every byte value in turn, as in an image or an executable mistaken for the dictionary.
-QByteArray binaryBytes()
-{
-    QByteArray bytes = "cloud code -> Claude Code\n";
-    for (int round = 0; round < 16; ++round) {
-        for (int value = 0; value < 256; ++value) {
-            bytes.append(char(value));
-        }
-    }
-    return bytes;
-}
-
-std::string abbreviated(const std::string& text)
-{
-    constexpr size_t shown = 300;
-    return text.size() <= shown ? text : text.substr(0, shown) + "... (" + std::to_string(text.size()) + " bytes)";
-}
+const QByteArray claudeCode = "cloud code -> Claude Code\n";
 
 class CorrectCommandRun : public ::testing::Test {
 protected:
@@ -57,37 +41,35 @@ protected:
     {
         QTemporaryDir dataHome;
         ASSERT_TRUE(dataHome.isValid()) << dataHome.errorString().toStdString();
-        const QString path = dataHome.filePath(u"Sayloom/Dictionary.txt"_s);
+        QFile file(dataHome.filePath(u"Sayloom/Dictionary.txt"_s));
         if (dictionary) {
             ASSERT_TRUE(QDir(dataHome.path()).mkpath(u"Sayloom"_s));
-            QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
             ASSERT_EQ(file.write(*dictionary), dictionary->size());
+            file.close();
         }
 
         const SayloomProcess::Result result = SayloomProcess::run({u"--correct"_s, text}, dataHome.path());
-
         ASSERT_TRUE(result.exitedNormally) << result.standardError.toStdString();
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.standardError.toStdString(), "");
-        const std::string actual = result.standardOutput.toStdString();
-        const std::string wanted = expected.toUtf8().toStdString();
-        if (actual.size() + wanted.size() < 4000) {
-            EXPECT_EQ(actual, wanted);
+        const QByteArray wanted = expected.toUtf8();
+        if (result.standardOutput.size() + wanted.size() < 4000) {
+            EXPECT_EQ(result.standardOutput.toStdString(), wanted.toStdString());
         } else {
-            const auto difference = std::mismatch(actual.begin(), actual.end(), wanted.begin(), wanted.end());
-            EXPECT_TRUE(actual == wanted)
-                    << "first difference at byte " << (difference.first - actual.begin())
-                    << "\n  actual: " << abbreviated(actual) << "\n  wanted: " << abbreviated(wanted);
+            // Huge outputs: where they part, not the whole text.
+            const auto [actualEnd, wantedEnd] = std::ranges::mismatch(result.standardOutput, wanted);
+            EXPECT_TRUE(result.standardOutput == wanted)
+                    << "first difference at byte " << (actualEnd - result.standardOutput.begin()) << " of "
+                    << result.standardOutput.size() << ", wanted " << wanted.size();
         }
 
         // Correcting only reads the dictionary; it must never create, rewrite or tidy the file.
-        QFile after(path);
         if (dictionary) {
-            ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-            EXPECT_TRUE(after.readAll() == *dictionary) << "the dictionary file changed";
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(file.readAll() == *dictionary) << "the dictionary file changed";
         } else {
-            EXPECT_FALSE(after.exists()) << "a dictionary file appeared";
+            EXPECT_FALSE(file.exists()) << "a dictionary file appeared";
         }
     }
 };
@@ -108,11 +90,8 @@ class CorrectCommand : public CorrectCommandRun, public ::testing::WithParamInte
 
 TEST_P(CorrectCommand, PrintsTheCorrectedTextAndEachChange)
 {
-    const CorrectRow& row = GetParam();
-    expectOutput(row.dictionary, row.text, row.expected);
+    expectOutput(GetParam().dictionary, GetParam().text, GetParam().expected);
 }
-
-const QByteArray claudeCode = "cloud code -> Claude Code\n";
 
 const CorrectRow correctRows[] = {
         // Where the dictionary comes from.
@@ -120,31 +99,24 @@ const CorrectRow correctRows[] = {
         {"EmptyFile", QByteArray(""), u"cloud code"_s, u"corrected: cloud code\n"_s},
         {"EmptyText", claudeCode, u""_s, u"corrected: \n"_s},
 
-        // The file format.
-        {"HeaderOnly", header, u"# sayloom dictionary: cloud code, CloudCode and supabase"_s,
-         u"corrected: # sayloom dictionary: cloud code, CloudCode and supabase\n"_s},
-        {"HeaderThenEntries", header + "cloud code -> Claude Code\nSupabase\n", u"i told cloud code about supabase"_s,
-         u"corrected: i told Claude Code about Supabase\n  cloud code -> Claude Code\n  supabase -> Supabase\n"_s},
+        // The file format; the header's examples are comments, not entries.
+        {"HeaderThenEntries", header + "ok -> OK\n", u"cloud code, CloudCode and supabase ok"_s,
+         u"corrected: cloud code, CloudCode and supabase OK\n  ok -> OK\n"_s},
         {"CommentLines", "# cloud code -> Claude Code\n#Supabase\n  # indented -> Comment\n\t#Tabbed\nreal -> Real\n",
          u"# cloud code, #supabase, # indented, #tabbed, real"_s,
          u"corrected: # cloud code, #supabase, # indented, #tabbed, Real\n  real -> Real\n"_s},
         {"HashInsideLine", "Supabase # product\n", u"supabase # product and supabase"_s,
          u"corrected: Supabase # product and supabase\n  supabase # product -> Supabase # product\n"_s},
-        {"CrLfLineEnds", "cloud code -> Claude Code\r\nsupa base -> Supabase\r\n", u"cloud code on supa base"_s,
+        {"ByteOrderMarkAndCrLf",
+         "\xEF\xBB\xBF"
+         "cloud code -> Claude Code\r\nsupa base -> Supabase\r\n",
+         u"cloud code on supa base"_s,
          u"corrected: Claude Code on Supabase\n  cloud code -> Claude Code\n  supa base -> Supabase\n"_s},
-        {"ByteOrderMark", "\xEF\xBB\xBFsupa base -> Supabase\n", u"supa base"_s,
-         u"corrected: Supabase\n  supa base -> Supabase\n"_s},
-        {"ThreeSeparators", utf8(u"cloud code -> Claude Code\nsupa base \u2192 Supabase\nget hub => GitHub\n"_s),
-         u"cloud code, supa base, get hub"_s,
-         u"corrected: Claude Code, Supabase, GitHub\n  cloud code -> Claude Code\n  supa base -> Supabase\n"
-         u"  get hub -> GitHub\n"_s},
         {"ExtraBlanksAroundSeparators",
-         utf8(u"  cloud code   ->   Claude Code  \n\tsupa base\t\u2192\tSupabase\t\n get hub  =>  GitHub \n"_s),
+         utf8(u"\n   \n  cloud code   ->   Claude Code  \n\t\t\n\tsupa base\t\u2192\tSupabase\t\n get hub  =>  GitHub \n"_s),
          u"cloud code supa base get hub"_s,
          u"corrected: Claude Code Supabase GitHub\n  cloud code -> Claude Code\n  supa base -> Supabase\n"
          u"  get hub -> GitHub\n"_s},
-        {"BlankLines", "\n\n   \n\t\t\n \t \ncloud code -> Claude Code\n\n\n", u"cloud code"_s,
-         u"corrected: Claude Code\n  cloud code -> Claude Code\n"_s},
         {"HalfCorrectionsDropped", utf8(u"-> Xray\nYankee ->\n->\n  ->  \n\u2192 Zulu\nWhiskey =>\nok -> OK\n"_s),
          u"xray yankee zulu whiskey ok"_s, u"corrected: xray yankee zulu whiskey OK\n  ok -> OK\n"_s},
 
@@ -152,37 +124,31 @@ const CorrectRow correctRows[] = {
         {"InvalidByte", claudeCode + "\xFF\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
         {"EncodedSurrogate", claudeCode + "\xED\xA0\x80\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
         {"Latin1", claudeCode + "caf\xE9 -> Caf\xE9\n", u"cloud code"_s, u"corrected: cloud code\n"_s},
-        {"BinaryFile", binaryBytes(), u"cloud code"_s, u"corrected: cloud code\n"_s},
-
-        // Which spellings match.
-        {"JoinedHyphenatedAndSpaced", claudeCode,
-         u"CloudCode, cloud-code, cloud - code, CLOUD CODE, cloud   code, cloud\tcode, cloud\u00A0code"_s,
-         u"corrected: Claude Code, Claude Code, Claude Code, Claude Code, Claude Code, Claude Code, Claude Code\n"
-         u"  CloudCode -> Claude Code\n  cloud-code -> Claude Code\n  cloud - code -> Claude Code\n"
-         u"  CLOUD CODE -> Claude Code\n  cloud   code -> Claude Code\n  cloud\tcode -> Claude Code\n"
-         u"  cloud\u00A0code -> Claude Code\n"_s},
         // The heard text is printed as it was, line break and all.
-        {"AcrossLineBreaks", claudeCode, u"cloud\ncode and cloud\r\ncode and cloud-\ncode"_s,
-         u"corrected: Claude Code and Claude Code and Claude Code\n  cloud\ncode -> Claude Code\n"
+        {"SpellingsThatMatch", claudeCode,
+         u"CloudCode, cloud-code, cloud - code, CLOUD CODE, cloud   code, cloud\tcode, cloud\u00A0code, cloud\ncode, "
+         u"cloud\r\ncode, cloud-\ncode"_s,
+         u"corrected: Claude Code, Claude Code, Claude Code, Claude Code, Claude Code, Claude Code, Claude Code, "
+         u"Claude Code, Claude Code, Claude Code\n  CloudCode -> Claude Code\n  cloud-code -> Claude Code\n"
+         u"  cloud - code -> Claude Code\n  CLOUD CODE -> Claude Code\n  cloud   code -> Claude Code\n"
+         u"  cloud\tcode -> Claude Code\n  cloud\u00A0code -> Claude Code\n  cloud\ncode -> Claude Code\n"
          u"  cloud\r\ncode -> Claude Code\n  cloud-\ncode -> Claude Code\n"_s},
-        {"Apostrophes", claudeCode, u"claude code's cloud code\u2019s 'cloud code'"_s,
-         u"corrected: Claude Code's Claude Code\u2019s 'Claude Code'\n  claude code -> Claude Code\n"
+        {"WholeWordsOnly", claudeCode,
+         u"claude code's cloud code\u2019s 'cloud code' cloud codes, mycloud code, cloud code2, 3cloud code, "
+         u"_cloud code_"_s,
+         u"corrected: Claude Code's Claude Code\u2019s 'Claude Code' cloud codes, mycloud code, cloud code2, "
+         u"3cloud code, _Claude Code_\n  claude code -> Claude Code\n  cloud code -> Claude Code\n"
          u"  cloud code -> Claude Code\n  cloud code -> Claude Code\n"_s},
-        {"NotInsideWords", claudeCode, u"cloud codes, mycloud code, cloud code2, 3cloud code, _cloud code_"_s,
-         u"corrected: cloud codes, mycloud code, cloud code2, 3cloud code, _Claude Code_\n"
-         u"  cloud code -> Claude Code\n"_s},
+        {"WordCapitalisation", "cloud code -> Claude Code\nSupabase\n",
+         u"Claude Code, SUPABASE supabase Supabase SupaBase supa-base"_s,
+         u"corrected: Claude Code, Supabase Supabase Supabase Supabase supa-base\n  SUPABASE -> Supabase\n"
+         u"  supabase -> Supabase\n  SupaBase -> Supabase\n"_s},
         {"ShortWord", "ai -> AI\n", u"said ai, AI, Ai. rain ai-powered ai_x 4ai ai4"_s,
          u"corrected: said AI, AI, AI. rain AI-powered AI_x 4ai ai4\n  ai -> AI\n  Ai -> AI\n  ai -> AI\n"
          u"  ai -> AI\n"_s},
         {"RepeatedMatches", "supa base -> Supabase\n", u"supa base, SUPA BASE and supabase or Supabase"_s,
          u"corrected: Supabase, Supabase and Supabase or Supabase\n  supa base -> Supabase\n"
          u"  SUPA BASE -> Supabase\n  supabase -> Supabase\n"_s},
-        {"AlreadyCorrect", "cloud code -> Claude Code\nSupabase\n", u"Claude Code and Supabase"_s,
-         u"corrected: Claude Code and Supabase\n"_s},
-        {"WordCapitalisation", "Supabase\n", u"SUPABASE supabase Supabase SupaBase supa-base"_s,
-         u"corrected: Supabase Supabase Supabase Supabase supa-base\n  SUPABASE -> Supabase\n"
-         u"  supabase -> Supabase\n  SupaBase -> Supabase\n"_s},
-        // Text beyond ASCII.
         {"AccentedLetters", utf8(u"cafe -> Caf\u00E9\n"_s), u"cafe \u00E9cafe cafe\u00E9 CAFE caf\u00E9 CAF\u00C9"_s,
          u"corrected: Caf\u00E9 \u00E9cafe cafe\u00E9 Caf\u00E9 Caf\u00E9 Caf\u00E9\n  cafe -> Caf\u00E9\n"
          u"  CAFE -> Caf\u00E9\n  caf\u00E9 -> Caf\u00E9\n  CAF\u00C9 -> Caf\u00E9\n"_s},

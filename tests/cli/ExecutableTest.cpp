@@ -1,4 +1,3 @@
-#include "DevCommandPrinting.h"
 #include "SayloomProcess.h"
 
 #include <QFile>
@@ -12,81 +11,54 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-const std::string notBuiltYet =
-        "Sayloom's desktop application is not built yet; see README for the developer commands.\n";
+class Executable : public ::testing::Test {
+protected:
+    SayloomProcess::Result run(const QStringList& arguments, const QProcessEnvironment& environment = {})
+    {
+        EXPECT_TRUE(dataHome.isValid());
+        SayloomProcess::Result result = SayloomProcess::run(arguments, dataHome.path(), environment);
+        EXPECT_TRUE(result.exitedNormally) << result.standardError.toStdString();
+        return result;
+    }
 
-struct ArgumentsRow {
-    const char* name;
-    QStringList arguments;
+    QTemporaryDir dataHome;
 };
 
-void PrintTo(const ArgumentsRow& row, std::ostream* os)
+TEST_F(Executable, WithoutACommandPrintsTheNoticeAndSucceeds)
 {
-    *os << row.name;
-}
-
-std::string rowName(const ::testing::TestParamInfo<ArgumentsRow>& info)
-{
-    return info.param.name;
-}
-
-SayloomProcess::Result runInEmptyDataHome(const QStringList& arguments)
-{
-    QTemporaryDir dataHome;
-    if (!dataHome.isValid()) {
-        ADD_FAILURE() << "no temporary folder: " << dataHome.errorString().toStdString();
-        return {};
+    for (const QStringList& arguments : {QStringList{},
+                                         {u"--bogus"_s},
+                                         {u"--transcribe"_s},
+                                         {u"--polish"_s},
+                                         {u"--correct"_s},
+                                         {u"--snapshot"_s},
+                                         {u"--SELFTEST"_s},
+                                         {u"x"_s, u"--selftest"_s}}) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const SayloomProcess::Result result = run(arguments);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.standardOutput.toStdString(),
+                  "Sayloom's desktop application is not built yet; see README for the developer commands.\n");
+        EXPECT_EQ(result.standardError.toStdString(), "");
     }
-    return SayloomProcess::run(arguments, dataHome.path());
 }
 
-class ExecutableWithoutCommand : public ::testing::TestWithParam<ArgumentsRow> {};
-
-TEST_P(ExecutableWithoutCommand, PrintsTheNoticeAndSucceeds)
+TEST_F(Executable, SnapshotIsUnavailableAndFailsWithOneErrorLine)
 {
-    const SayloomProcess::Result result = runInEmptyDataHome(GetParam().arguments);
-    ASSERT_TRUE(result.exitedNormally) << result.standardError.toStdString();
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.standardOutput.toStdString(), notBuiltYet);
-    EXPECT_EQ(result.standardError.toStdString(), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ExecutableWithoutCommand,
-                         ::testing::Values(ArgumentsRow{"Nothing", {}}, ArgumentsRow{"UnknownOption", {u"--bogus"_s}},
-                                           ArgumentsRow{"TranscribeWithoutPath", {u"--transcribe"_s}},
-                                           ArgumentsRow{"PolishWithoutText", {u"--polish"_s}},
-                                           ArgumentsRow{"CorrectWithoutText", {u"--correct"_s}},
-                                           ArgumentsRow{"SnapshotWithoutFolder", {u"--snapshot"_s}},
-                                           ArgumentsRow{"UpperCaseCommand", {u"--SELFTEST"_s}},
-                                           ArgumentsRow{"CommandInSecondPlace", {u"x"_s, u"--selftest"_s}}),
-                         rowName);
-
-class ExecutableUnavailableCommand : public ::testing::TestWithParam<ArgumentsRow> {};
-
-TEST_P(ExecutableUnavailableCommand, FailsWithOneErrorLine)
-{
-    const SayloomProcess::Result result = runInEmptyDataHome(GetParam().arguments);
-    ASSERT_TRUE(result.exitedNormally) << result.standardError.toStdString();
+    const SayloomProcess::Result result = run({u"--snapshot"_s, u"/tmp/x"_s});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.standardOutput.toStdString(), "");
     const std::string error = result.standardError.toStdString();
-    EXPECT_TRUE(error.starts_with("error: ")) << error;
-    EXPECT_TRUE(error.ends_with("\n")) << error;
+    EXPECT_TRUE(error.starts_with("error: ") && error.ends_with("\n")) << error;
     EXPECT_EQ(result.standardError.count('\n'), 1) << error;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ExecutableUnavailableCommand,
-                         ::testing::Values(ArgumentsRow{"Snapshot", {u"--snapshot"_s, u"/tmp/x"_s}}), rowName);
-
 // Without a sound server there is no device to list and nothing to record from; the lines before the failure stay.
-TEST(ExecutableRecord, WithoutASoundServerListsNoDevicesAndFails)
+TEST_F(Executable, RecordWithoutASoundServerListsNoDevicesAndFails)
 {
-    QTemporaryDir dataHome;
-    ASSERT_TRUE(dataHome.isValid());
     QProcessEnvironment environment;
     environment.insert(u"PULSE_SERVER"_s, u"unix:"_s + dataHome.filePath(u"no-server"_s));
-    const SayloomProcess::Result result = SayloomProcess::run({u"--record"_s, u"1"_s}, dataHome.path(), environment);
-    ASSERT_TRUE(result.exitedNormally) << result.standardError.toStdString();
+    const SayloomProcess::Result result = run({u"--record"_s, u"1"_s}, environment);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.standardOutput.toStdString(), "devices:  []\nmic:      system default\n");
     // The audio library may log why before the command's own error line.
@@ -96,13 +68,12 @@ TEST(ExecutableRecord, WithoutASoundServerListsNoDevicesAndFails)
 }
 
 // The self-test's lint cases judge words against the system word list, which the bootstrap installs.
-TEST(ExecutableSelfTest, PassesEveryCase)
+TEST_F(Executable, SelfTestPassesEveryCase)
 {
     ASSERT_TRUE(QFile::exists(u"/usr/share/dict/words"_s)) << "install wamerican";
     for (const QStringList& arguments : {QStringList{u"--selftest"_s}, QStringList{u"--selftest"_s, u"extra"_s}}) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
-        const SayloomProcess::Result result = runInEmptyDataHome(arguments);
-        ASSERT_TRUE(result.exitedNormally) << result.standardError.toStdString();
+        const SayloomProcess::Result result = run(arguments);
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.standardOutput.toStdString(), "PASS  18 correction cases, 8 warning cases\n");
         EXPECT_EQ(result.standardError.toStdString(), "");

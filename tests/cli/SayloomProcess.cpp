@@ -2,15 +2,9 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 namespace sayloom {
-
-namespace {
-
-// Large dictionaries take a while on a loaded machine; the limit only stops a hung run from blocking the suite.
-constexpr int finishLimitMilliseconds = 60'000;
-
-} // namespace
 
 QString SayloomProcess::executable()
 {
@@ -46,7 +40,8 @@ void SayloomProcess::start(QProcess& process, const QStringList& arguments, cons
 SayloomProcess::Result SayloomProcess::finish(QProcess& process)
 {
     Result result;
-    if (!process.waitForFinished(finishLimitMilliseconds)) {
+    // Large dictionaries take a while on a loaded machine; the limit only stops a hung run from blocking the suite.
+    if (!process.waitForFinished(60'000)) {
         process.kill();
         process.waitForFinished();
         result.standardError = process.readAllStandardError();
@@ -57,6 +52,17 @@ SayloomProcess::Result SayloomProcess::finish(QProcess& process)
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
     return result;
+}
+
+QStringList SayloomProcess::linesWithoutTimings(const QByteArray& output, int& tookLines)
+{
+    static const QRegularExpression took(QStringLiteral("^took:     \\d+\\.\\d{6} seconds$"));
+    QStringList lines = QString::fromUtf8(output).split(u'\n');
+    if (lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    tookLines = int(lines.removeIf([](const QString& line) { return took.match(line).hasMatch(); }));
+    return lines;
 }
 
 } // namespace sayloom

@@ -23,16 +23,19 @@ public:
 
     static QString executable();
     // Runs to completion with XDG_DATA_HOME set to `dataHome`, XDG_CONFIG_HOME (the settings) to its "config"
-    // folder, and a UTF-8 locale, so arguments and output are UTF-8 whatever the calling environment says.
-    // `environment` adds or overrides variables.
+    // folder, and a UTF-8 locale. `environment` adds or overrides variables.
     static Result run(const QStringList& arguments, const QString& dataHome,
                       const QProcessEnvironment& environment = QProcessEnvironment());
 
-    // The same, for a test that talks to the process while it runs: starts it in `process`, and `finish` waits for
-    // its end (killing it after a minute) and collects what it printed since.
+    // The same, for a test that talks to the process while it runs: `finish` waits for its end (killing it after
+    // a minute) and collects what it printed.
     static void start(QProcess& process, const QStringList& arguments, const QString& dataHome,
                       const QProcessEnvironment& environment = QProcessEnvironment());
     static Result finish(QProcess& process);
+
+    // The printed lines without the final line break and without the "took: N.NNNNNN seconds" lines, which are
+    // counted in `tookLines`; a malformed timing line stays in.
+    static QStringList linesWithoutTimings(const QByteArray& output, int& tookLines);
 };
 
 } // namespace sayloom
