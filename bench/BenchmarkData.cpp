@@ -1,6 +1,6 @@
 #include "BenchmarkData.h"
 
-#include "DictionaryCorrector.h"
+#include "dictionary/DictionaryCorrector.h"
 
 #include <QSet>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DictionaryEntry.h"
+#include "dictionary/DictionaryEntry.h"
 
 #include <QList>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "BenchmarkData.h"
-#include "DictionaryCorrector.h"
-#include "DictionaryLint.h"
-#include "EnglishWords.h"
-#include "StraightforwardCorrector.h"
+#include "dictionary/DictionaryCorrector.h"
+#include "dictionary/DictionaryLint.h"
+#include "dictionary/EnglishWords.h"
+#include "support/StraightforwardCorrector.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

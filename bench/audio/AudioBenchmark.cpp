@@ -1,9 +1,9 @@
-#include "AudioConverter.h"
-#include "AudioDevices.h"
-#include "AudioRecorder.h"
-#include "AudioSignals.h"
 #include "BenchmarkMain.h"
-#include "PulseServer.h"
+#include "audio/AudioConverter.h"
+#include "audio/AudioDevices.h"
+#include "audio/AudioRecorder.h"
+#include "integration/support/AudioSignals.h"
+#include "integration/support/PulseServer.h"
 
 #include <QProcess>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "BenchmarkMain.h"
-#include "DictionaryFile.h"
-#include "DictionaryStore.h"
-#include "EnglishWords.h"
-#include "History.h"
-#include "Stats.h"
+#include "dictionary/DictionaryFile.h"
+#include "dictionary/DictionaryStore.h"
+#include "dictionary/EnglishWords.h"
+#include "history/History.h"
+#include "history/Stats.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AudioChunk.h"
-#include "AudioFormat.h"
-#include "TranscriptionEngine.h"
+#include "audio/AudioChunk.h"
+#include "audio/AudioFormat.h"
+#include "speech/TranscriptionEngine.h"
 
 #include <QCoroTask>
 #include <QString>

@@ -3,7 +3,7 @@
 
 #include "BenchmarkMain.h"
 #include "CorpusAudio.h"
-#include "SphinxEngine.h"
+#include "speech/SphinxEngine.h"
 
 #include <QCoroFuture>
 #include <QProcess>

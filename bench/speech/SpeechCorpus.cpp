@@ -22,8 +22,8 @@
 // latency at most 100 ms, and with vocabulary at least half the product names.
 
 #include "CorpusAudio.h"
-#include "SphinxEngine.h"
 #include "WordErrorRate.h"
+#include "speech/SphinxEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>

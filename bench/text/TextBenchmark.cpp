@@ -1,11 +1,11 @@
 // The cleanup's own costs: the basic polisher on a long dictation, judging a model's answer, and everything the
 // language-model polisher adds around a request when the server answers at once.
 
-#include "AIPolisher.h"
-#include "BasicPolisher.h"
 #include "BenchmarkMain.h"
-#include "LocalLanguageModel.h"
-#include "ScriptedHttpServer.h"
+#include "support/ScriptedHttpServer.h"
+#include "text/AIPolisher.h"
+#include "text/BasicPolisher.h"
+#include "text/LocalLanguageModel.h"
 
 #include <QCoroTask>
 #include <QStringList>

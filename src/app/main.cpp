@@ -1,5 +1,6 @@
-#include "DevCommand.h"
-#include "Output.h"
+#include "base/DetachedTask.h"
+#include "cli/DevCommand.h"
+#include "cli/Output.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -46,6 +47,6 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Sayloom"));
     QCoreApplication::setApplicationName(QStringLiteral("Sayloom"));
-    QTimer::singleShot(0, &application, [&command] { runAndExit(*command); });
+    QTimer::singleShot(0, &application, [&command] { runDetached(runAndExit(*command), "The command"); });
     return QCoreApplication::exec();
 }

@@ -1,4 +1,4 @@
-#include "AudioBuffer.h"
+#include "audio/AudioBuffer.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioFormat.h"
+#include "audio/AudioFormat.h"
 
 #include <cstdint>
 #include <memory>

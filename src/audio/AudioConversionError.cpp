@@ -1,4 +1,4 @@
-#include "AudioConversionError.h"
+#include "audio/AudioConversionError.h"
 
 namespace sayloom {
 

@@ -1,4 +1,4 @@
-#include "AudioConverter.h"
+#include "audio/AudioConverter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AudioBuffer.h"
-#include "AudioConversionError.h"
-#include "AudioFormat.h"
+#include "audio/AudioBuffer.h"
+#include "audio/AudioConversionError.h"
+#include "audio/AudioFormat.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "AudioDevices.h"
+#include "audio/AudioDevices.h"
 
-#include "PulseSupport.h"
+#include "audio/PulseSupport.h"
 
 #include <chrono>
 #include <climits>

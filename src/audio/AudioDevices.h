@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioInputDevice.h"
-#include "MicrophonePreference.h"
+#include "audio/AudioInputDevice.h"
+#include "audio/MicrophonePreference.h"
 
 #include <QList>
 

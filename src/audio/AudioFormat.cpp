@@ -1,4 +1,4 @@
-#include "AudioFormat.h"
+#include "audio/AudioFormat.h"
 
 namespace sayloom {
 

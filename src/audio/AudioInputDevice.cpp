@@ -1,4 +1,4 @@
-#include "AudioInputDevice.h"
+#include "audio/AudioInputDevice.h"
 
 namespace sayloom {
 

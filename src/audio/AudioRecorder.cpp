@@ -1,6 +1,6 @@
-#include "AudioRecorder.h"
+#include "audio/AudioRecorder.h"
 
-#include "PulseSupport.h"
+#include "audio/PulseSupport.h"
 
 #include <algorithm>
 #include <chrono>

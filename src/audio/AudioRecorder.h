@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AudioBuffer.h"
-#include "AudioFormat.h"
-#include "AudioInputDevice.h"
-#include "AudioRecorderError.h"
-#include "AudioStream.h"
+#include "audio/AudioBuffer.h"
+#include "audio/AudioFormat.h"
+#include "audio/AudioInputDevice.h"
+#include "audio/AudioRecorderError.h"
+#include "audio/AudioStream.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "AudioRecorderError.h"
+#include "audio/AudioRecorderError.h"
 
 namespace sayloom {
 

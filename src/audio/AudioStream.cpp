@@ -1,4 +1,4 @@
-#include "AudioStream.h"
+#include "audio/AudioStream.h"
 
 #include <condition_variable>
 #include <deque>

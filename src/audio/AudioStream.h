@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AudioChunk.h"
+#include "audio/AudioChunk.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "MicrophonePreference.h"
+#include "audio/MicrophonePreference.h"
 
 #include <QHashFunctions>
 

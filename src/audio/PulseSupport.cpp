@@ -1,4 +1,4 @@
-#include "PulseSupport.h"
+#include "audio/PulseSupport.h"
 
 namespace sayloom {
 Q_LOGGING_CATEGORY(lcAudio, "app.sayloom.audio")

@@ -2,8 +2,8 @@
 
 // Shared by the device list and the recorder; private to the audio library.
 
-#include "AudioDevices.h"
-#include "AudioInputDevice.h"
+#include "audio/AudioDevices.h"
+#include "audio/AudioInputDevice.h"
 
 #include <QLoggingCategory>
 #include <QString>

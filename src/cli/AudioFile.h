@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioFormat.h"
-#include "AudioStream.h"
+#include "audio/AudioFormat.h"
+#include "audio/AudioStream.h"
 
 #include <QString>
 

@@ -1,16 +1,16 @@
-#include "DevCommand.h"
+#include "cli/DevCommand.h"
 
-#include "AIPolisher.h"
-#include "AppPaths.h"
-#include "AudioDevices.h"
-#include "AudioFile.h"
-#include "AudioRecorder.h"
-#include "DictionaryCorrector.h"
-#include "DictionaryFile.h"
-#include "DictionarySelfTest.h"
-#include "LocalLanguageModel.h"
-#include "Output.h"
-#include "SphinxEngine.h"
+#include "audio/AudioDevices.h"
+#include "audio/AudioRecorder.h"
+#include "base/AppPaths.h"
+#include "cli/AudioFile.h"
+#include "cli/Output.h"
+#include "dictionary/DictionaryCorrector.h"
+#include "dictionary/DictionaryFile.h"
+#include "dictionary/DictionarySelfTest.h"
+#include "speech/SphinxEngine.h"
+#include "text/AIPolisher.h"
+#include "text/LocalLanguageModel.h"
 
 #include <QCoroTimer>
 #include <QSettings>

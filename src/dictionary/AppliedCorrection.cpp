@@ -1,4 +1,4 @@
-#include "AppliedCorrection.h"
+#include "dictionary/AppliedCorrection.h"
 
 #include <QHashFunctions>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "CommonWords.h"
+#include "dictionary/CommonWords.h"
 
 namespace sayloom {
 

@@ -1,6 +1,6 @@
-#include "DictionaryCorrector.h"
+#include "dictionary/DictionaryCorrector.h"
 
-#include "UnicodeText.h"
+#include "base/UnicodeText.h"
 
 #include <QSet>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppliedCorrection.h"
-#include "DictionaryEntry.h"
+#include "dictionary/AppliedCorrection.h"
+#include "dictionary/DictionaryEntry.h"
 
 #include <QList>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "DictionaryEntry.h"
+#include "dictionary/DictionaryEntry.h"
 
 namespace sayloom {
 

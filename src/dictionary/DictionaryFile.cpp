@@ -1,6 +1,6 @@
-#include "DictionaryFile.h"
+#include "dictionary/DictionaryFile.h"
 
-#include "UnicodeText.h"
+#include "base/UnicodeText.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,9 +1,9 @@
-#include "DictionaryLint.h"
+#include "dictionary/DictionaryLint.h"
 
-#include "CommonWords.h"
-#include "DictionaryCorrector.h"
-#include "EnglishWords.h"
-#include "UnicodeText.h"
+#include "base/UnicodeText.h"
+#include "dictionary/CommonWords.h"
+#include "dictionary/DictionaryCorrector.h"
+#include "dictionary/EnglishWords.h"
 
 #include <algorithm>
 

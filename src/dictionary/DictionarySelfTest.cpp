@@ -1,6 +1,6 @@
-#include "DictionarySelfTest.h"
+#include "dictionary/DictionarySelfTest.h"
 
-#include "DictionaryLint.h"
+#include "dictionary/DictionaryLint.h"
 
 #include <cstdio>
 

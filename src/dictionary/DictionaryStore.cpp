@@ -1,7 +1,7 @@
-#include "DictionaryStore.h"
+#include "dictionary/DictionaryStore.h"
 
-#include "DictionaryFile.h"
-#include "EnglishWords.h"
+#include "dictionary/DictionaryFile.h"
+#include "dictionary/EnglishWords.h"
 
 #include <QDir>
 #include <QFile>

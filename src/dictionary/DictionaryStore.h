@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DictionaryCorrector.h"
-#include "DictionaryEntry.h"
+#include "dictionary/DictionaryCorrector.h"
+#include "dictionary/DictionaryEntry.h"
 
 #include <QList>
 #include <QObject>

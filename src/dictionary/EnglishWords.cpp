@@ -1,7 +1,7 @@
-#include "EnglishWords.h"
+#include "dictionary/EnglishWords.h"
 
-#include "DictionaryFile.h"
-#include "UnicodeText.h"
+#include "base/UnicodeText.h"
+#include "dictionary/DictionaryFile.h"
 
 namespace sayloom {
 

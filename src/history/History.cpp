@@ -1,4 +1,4 @@
-#include "History.h"
+#include "history/History.h"
 
 #include <QCryptographicHash>
 #include <QDir>

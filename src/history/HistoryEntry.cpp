@@ -1,4 +1,4 @@
-#include "HistoryEntry.h"
+#include "history/HistoryEntry.h"
 
 #include <QHashFunctions>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppliedCorrection.h"
+#include "dictionary/AppliedCorrection.h"
 
 #include <QByteArray>
 #include <QDateTime>

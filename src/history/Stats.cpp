@@ -1,4 +1,4 @@
-#include "Stats.h"
+#include "history/Stats.h"
 
 #include <cmath>
 #include <limits>

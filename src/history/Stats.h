@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HistoryEntry.h"
+#include "history/HistoryEntry.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "ArpabetMapping.h"
+#include "speech/ArpabetMapping.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "DecoderSlot.h"
+#include "speech/DecoderSlot.h"
 
 namespace sayloom {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SphinxDecoder.h"
+#include "speech/SphinxDecoder.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
-#include "Pronouncer.h"
+#include "speech/Pronouncer.h"
 
-#include "ArpabetMapping.h"
-#include "SpeechLog.h"
+#include "speech/ArpabetMapping.h"
+#include "speech/SpeechLog.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "SpeechLog.h"
+#include "speech/SpeechLog.h"
 
 namespace sayloom {
 

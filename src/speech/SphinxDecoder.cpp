@@ -1,7 +1,7 @@
-#include "SphinxDecoder.h"
+#include "speech/SphinxDecoder.h"
 
-#include "SpeechLog.h"
-#include "TranscriptionEngine.h"
+#include "speech/SpeechLog.h"
+#include "speech/TranscriptionEngine.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "SphinxEngine.h"
+#include "speech/SphinxEngine.h"
 
-#include "Deadline.h"
-#include "DecoderSlot.h"
-#include "SpeechLog.h"
-#include "SphinxDecoder.h"
-#include "SphinxTake.h"
+#include "base/Timeout.h"
+#include "speech/DecoderSlot.h"
+#include "speech/SpeechLog.h"
+#include "speech/SphinxDecoder.h"
+#include "speech/SphinxTake.h"
 
 #include <QCoroFuture>
 #include <QLocale>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioFormat.h"
-#include "TranscriptionEngine.h"
+#include "audio/AudioFormat.h"
+#include "speech/TranscriptionEngine.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "SphinxTake.h"
+#include "speech/SphinxTake.h"
 
-#include "Pronouncer.h"
-#include "SpeechLog.h"
-#include "SphinxEngine.h"
+#include "speech/Pronouncer.h"
+#include "speech/SpeechLog.h"
+#include "speech/SphinxEngine.h"
 
 #include <QScopeGuard>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AudioConverter.h"
-#include "AudioStream.h"
-#include "DecoderSlot.h"
-#include "TranscriptState.h"
-#include "TranscriptionEngine.h"
+#include "audio/AudioConverter.h"
+#include "audio/AudioStream.h"
+#include "speech/DecoderSlot.h"
+#include "speech/TranscriptState.h"
+#include "speech/TranscriptionEngine.h"
 
 #include <QFuture>
 #include <QHash>

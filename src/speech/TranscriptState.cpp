@@ -1,4 +1,4 @@
-#include "TranscriptState.h"
+#include "speech/TranscriptState.h"
 
 namespace sayloom {
 

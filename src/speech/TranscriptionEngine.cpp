@@ -1,1 +1,1 @@
-#include "TranscriptionEngine.h"
+#include "speech/TranscriptionEngine.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioFormat.h"
-#include "AudioStream.h"
+#include "audio/AudioFormat.h"
+#include "audio/AudioStream.h"
 
 #include <QByteArray>
 #include <QCoroTask>
@@ -52,7 +52,7 @@ public:
     // another. `vocabulary` biases recognition towards the user's words for this take only. A stop request
     // abandons the take: the call returns soon after, with whatever was recognised so far.
     virtual QCoro::Task<QString> transcribe(AudioStream audio, AudioFormat format, QStringList vocabulary,
-            PartialHandler onPartial, std::stop_token stop = {}) = 0;
+                                            PartialHandler onPartial, std::stop_token stop = {}) = 0;
 };
 
 } // namespace sayloom

@@ -1,6 +1,6 @@
-#include "AIPolisher.h"
+#include "text/AIPolisher.h"
 
-#include "Deadline.h"
+#include "base/Timeout.h"
 
 #include <QLoggingCategory>
 #include <QRegularExpression>

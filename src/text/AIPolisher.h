@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BasicPolisher.h"
-#include "LanguageModel.h"
+#include "text/BasicPolisher.h"
+#include "text/LanguageModel.h"
 
 #include <QSet>
 

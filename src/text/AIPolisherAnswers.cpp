@@ -2,9 +2,9 @@
 // that decide whether an answer can be trusted. They live apart from the request flow so they can be built and
 // fuzzed without coroutines.
 
-#include "AIPolisher.h"
-#include "TextPattern.h"
-#include "UserCharacters.h"
+#include "text/AIPolisher.h"
+#include "text/TextPattern.h"
+#include "text/UserCharacters.h"
 
 #include <algorithm>
 #include <unordered_set>

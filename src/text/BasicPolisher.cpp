@@ -1,6 +1,6 @@
-#include "BasicPolisher.h"
+#include "text/BasicPolisher.h"
 
-#include "TextPattern.h"
+#include "text/TextPattern.h"
 
 namespace sayloom {
 

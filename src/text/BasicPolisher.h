@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextPolisher.h"
+#include "text/TextPolisher.h"
 
 namespace sayloom {
 

@@ -1,4 +1,4 @@
-#include "LanguageModel.h"
+#include "text/LanguageModel.h"
 
 namespace sayloom {
 

@@ -1,4 +1,6 @@
-#include "LocalLanguageModel.h"
+#include "text/LocalLanguageModel.h"
+
+#include "base/DetachedTask.h"
 
 #include <QCoroNetworkReply>
 #include <QHostAddress>
@@ -267,8 +269,8 @@ LanguageModelAvailability LocalLanguageModel::availability() const
 
 void LocalLanguageModel::refreshAvailability()
 {
-    // The task runs on by itself; its result lands in availability().
-    probe();
+    // Its result lands in availability().
+    runDetached(probe(), "Probing the language model");
 }
 
 void LocalLanguageModel::startMonitoring(std::chrono::milliseconds interval)

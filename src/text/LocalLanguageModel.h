@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LanguageModel.h"
+#include "text/LanguageModel.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "TextPattern.h"
+#include "text/TextPattern.h"
 
-#include "UnicodeText.h"
+#include "base/UnicodeText.h"
 
 namespace sayloom {
 

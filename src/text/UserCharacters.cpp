@@ -1,4 +1,4 @@
-#include "UserCharacters.h"
+#include "text/UserCharacters.h"
 
 #include <QChar>
 

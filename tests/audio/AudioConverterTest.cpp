@@ -1,7 +1,7 @@
-#include "AudioConverter.h"
+#include "audio/AudioConverter.h"
 
-#include "AudioSignals.h"
 #include "AudioTestSupport.h"
+#include "integration/support/AudioSignals.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "AudioStream.h"
+#include "audio/AudioStream.h"
 
 #include "AudioTestSupport.h"
 

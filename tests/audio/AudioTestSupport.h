@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioBuffer.h"
-#include "AudioFormat.h"
+#include "audio/AudioBuffer.h"
+#include "audio/AudioFormat.h"
 
 #include <ostream>
 #include <vector>

@@ -1,10 +1,10 @@
-#include "AudioConversionError.h"
-#include "AudioDevices.h"
-#include "AudioRecorder.h"
-#include "AudioRecorderError.h"
-#include "AudioSignals.h"
 #include "AudioTestSupport.h"
-#include "MicrophonePreference.h"
+#include "audio/AudioConversionError.h"
+#include "audio/AudioDevices.h"
+#include "audio/AudioRecorder.h"
+#include "audio/AudioRecorderError.h"
+#include "audio/MicrophonePreference.h"
+#include "integration/support/AudioSignals.h"
 
 #include <QSet>
 

@@ -1,5 +1,5 @@
-#include "DevCommand.h"
-#include "Printers.h"
+#include "cli/DevCommand.h"
+#include "support/Printers.h"
 
 #include <clocale>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "Output.h"
+#include "cli/Output.h"
 
-#include "Printers.h"
+#include "support/Printers.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

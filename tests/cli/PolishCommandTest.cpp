@@ -1,7 +1,7 @@
-#include "AIPolisher.h"
-#include "Printers.h"
 #include "SayloomProcess.h"
-#include "ScriptedHttpServer.h"
+#include "support/Printers.h"
+#include "support/ScriptedHttpServer.h"
+#include "text/AIPolisher.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "BasicPolisher.h"
-#include "Printers.h"
 #include "SayloomProcess.h"
+#include "support/Printers.h"
+#include "text/BasicPolisher.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
-#include "AppliedCorrection.h"
+#include "dictionary/AppliedCorrection.h"
 
-#include "Printers.h"
+#include "support/Printers.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

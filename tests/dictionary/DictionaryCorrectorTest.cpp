@@ -1,8 +1,8 @@
-#include "DictionaryCorrector.h"
+#include "dictionary/DictionaryCorrector.h"
 
-#include "DictionarySelfTest.h"
-#include "Printers.h"
-#include "StraightforwardCorrector.h"
+#include "dictionary/DictionarySelfTest.h"
+#include "support/Printers.h"
+#include "support/StraightforwardCorrector.h"
 
 #include <QRandomGenerator>
 

@@ -1,4 +1,4 @@
-#include "DictionaryFile.h"
+#include "dictionary/DictionaryFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

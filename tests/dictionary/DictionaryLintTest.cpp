@@ -1,9 +1,9 @@
-#include "DictionaryLint.h"
+#include "dictionary/DictionaryLint.h"
 
-#include "CommonWords.h"
-#include "EnglishWords.h"
-#include "Printers.h"
-#include "UnicodeText.h"
+#include "base/UnicodeText.h"
+#include "dictionary/CommonWords.h"
+#include "dictionary/EnglishWords.h"
+#include "support/Printers.h"
 
 #include <QFile>
 #include <QTemporaryDir>

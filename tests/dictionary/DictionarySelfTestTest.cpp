@@ -1,7 +1,7 @@
-#include "DictionarySelfTest.h"
+#include "dictionary/DictionarySelfTest.h"
 
-#include "DictionaryLint.h"
-#include "Printers.h"
+#include "dictionary/DictionaryLint.h"
+#include "support/Printers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "DictionaryStore.h"
+#include "dictionary/DictionaryStore.h"
 
-#include "DictionaryFile.h"
-#include "Printers.h"
+#include "dictionary/DictionaryFile.h"
+#include "support/Printers.h"
 
 #include <QDir>
 #include <QFile>

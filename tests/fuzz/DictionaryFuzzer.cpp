@@ -5,12 +5,12 @@
 // not doubled (a doubled one stands for a single backslash), the transcript is the rest. Each text is UTF-8, invalid
 // sequences becoming U+FFFD, or raw UTF-16 when its flag is set, which is how lone surrogates get in.
 
-#include "DictionaryCorrector.h"
-#include "DictionaryEntry.h"
-#include "DictionaryFile.h"
-#include "DictionaryLint.h"
-#include "StraightforwardCorrector.h"
-#include "UnicodeText.h"
+#include "base/UnicodeText.h"
+#include "dictionary/DictionaryCorrector.h"
+#include "dictionary/DictionaryEntry.h"
+#include "dictionary/DictionaryFile.h"
+#include "dictionary/DictionaryLint.h"
+#include "support/StraightforwardCorrector.h"
 
 #include <QList>
 #include <QString>

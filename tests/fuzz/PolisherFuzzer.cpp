@@ -5,9 +5,9 @@
 // Each text is UTF-8, invalid sequences becoming U+FFFD, or raw UTF-16 when its flag is set, which is how lone
 // surrogates get in.
 
-#include "AIPolisher.h"
-#include "BasicPolisher.h"
-#include "UserCharacters.h"
+#include "text/AIPolisher.h"
+#include "text/BasicPolisher.h"
+#include "text/UserCharacters.h"
 
 #include <QString>
 

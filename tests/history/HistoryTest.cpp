@@ -1,6 +1,6 @@
-#include "History.h"
+#include "history/History.h"
 
-#include "Printers.h"
+#include "support/Printers.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "Stats.h"
+#include "history/Stats.h"
 
-#include "Printers.h"
+#include "support/Printers.h"
 
 #include <QTimeZone>
 

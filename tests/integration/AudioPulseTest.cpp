@@ -1,7 +1,7 @@
-#include "AudioDevices.h"
-#include "AudioRecorder.h"
-#include "AudioSignals.h"
-#include "PulseServer.h"
+#include "audio/AudioDevices.h"
+#include "audio/AudioRecorder.h"
+#include "integration/support/AudioSignals.h"
+#include "integration/support/PulseServer.h"
 
 #include <QElapsedTimer>
 #include <QMutex>

@@ -1,5 +1,5 @@
-#include "PulseServer.h"
-#include "SayloomProcess.h"
+#include "cli/SayloomProcess.h"
+#include "integration/support/PulseServer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "ArpabetMapping.h"
-#include "Pronouncer.h"
+#include "speech/ArpabetMapping.h"
+#include "speech/Pronouncer.h"
 
 #include <gtest/gtest.h>
 #include <thread>

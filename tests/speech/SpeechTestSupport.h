@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioBuffer.h"
-#include "SphinxEngine.h"
+#include "audio/AudioBuffer.h"
+#include "speech/SphinxEngine.h"
 
 #include <QString>
 #include <QStringList>

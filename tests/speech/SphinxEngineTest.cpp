@@ -1,4 +1,4 @@
-#include "SphinxEngine.h"
+#include "speech/SphinxEngine.h"
 
 #include "SpeechTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "TranscriptState.h"
+#include "speech/TranscriptState.h"
 
 #include <gtest/gtest.h>
 #include <thread>

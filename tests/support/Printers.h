@@ -2,7 +2,7 @@
 
 // Readable failure messages for Qt and Sayloom values in GoogleTest assertions.
 
-#include "AppliedCorrection.h"
+#include "dictionary/AppliedCorrection.h"
 
 #include <QString>
 #include <QStringList>

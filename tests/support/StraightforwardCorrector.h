@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DictionaryCorrector.h"
+#include "dictionary/DictionaryCorrector.h"
 
 namespace sayloom {
 

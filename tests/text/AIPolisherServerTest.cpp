@@ -1,7 +1,7 @@
-#include "AIPolisher.h"
-#include "LocalLanguageModel.h"
-#include "Printers.h"
-#include "ScriptedHttpServer.h"
+#include "support/Printers.h"
+#include "support/ScriptedHttpServer.h"
+#include "text/AIPolisher.h"
+#include "text/LocalLanguageModel.h"
 
 #include <QCoroTask>
 #include <QElapsedTimer>
@@ -87,7 +87,9 @@ public:
 private:
     struct Session final : LanguageModelSession {
         Session(CountingModel* model, int sessionNumber, std::shared_ptr<LanguageModelSession> wrapped)
-            : owner(model), number(sessionNumber), inner(std::move(wrapped))
+            : owner(model)
+            , number(sessionNumber)
+            , inner(std::move(wrapped))
         {
         }
         void prewarm() override

@@ -1,5 +1,5 @@
-#include "AIPolisher.h"
-#include "Printers.h"
+#include "support/Printers.h"
+#include "text/AIPolisher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "BasicPolisher.h"
+#include "text/BasicPolisher.h"
 
-#include "Printers.h"
+#include "support/Printers.h"
 
 #include <QCoroTask>
 
