@@ -8,12 +8,13 @@
 #include "dictionary/DictionaryCorrector.h"
 #include "dictionary/DictionaryFile.h"
 #include "dictionary/DictionarySelfTest.h"
+#include "session/Preferences.h"
+#include "session/QSettingsStore.h"
 #include "speech/SphinxEngine.h"
 #include "text/AIPolisher.h"
 #include "text/LocalLanguageModel.h"
 
 #include <QCoroTimer>
-#include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
@@ -58,7 +59,8 @@ QStringList dictionaryTerms()
 
 QCoro::Task<> polishAndPrint(QString text, std::optional<QString> bundleIdentifier)
 {
-    auto model = std::make_shared<LocalLanguageModel>(LocalLanguageModel::configuration(QSettings()));
+    QSettingsStore settings;
+    auto model = std::make_shared<LocalLanguageModel>(Preferences(settings).languageModel());
     AIPolisher polisher(model);
     Output::printLine(Output::label(u"ai:"_s) + availabilityText(co_await model->probe()));
 
@@ -140,13 +142,6 @@ QString quotedList(const QStringList& names)
     return u'[' + quoted.join(u", "_s) + u']';
 }
 
-// The microphone the user chose in Settings, so the command records from the device a dictation would use.
-std::optional<QString> storedMicrophone()
-{
-    const QVariant stored = QSettings().value(u"microphone"_s);
-    return stored.isValid() ? std::optional(stored.toString()) : std::nullopt;
-}
-
 // What the level callback sees on the capture thread, read by the command once the capture has stopped.
 struct CaptureProbe {
     std::mutex peakMutex;
@@ -175,7 +170,9 @@ QCoro::Task<> recordFromMicrophone(double seconds)
     QCoro::Task<> preparing = engine.prepare();
     co_await preparing;
 
-    const std::optional<AudioInputDevice> device = AudioDevices::resolve(MicrophonePreference(storedMicrophone()));
+    // The microphone chosen in Settings, so the command records from the device a dictation would use.
+    QSettingsStore settings;
+    const std::optional<AudioInputDevice> device = AudioDevices::resolve(Preferences(settings).microphone());
     QStringList names;
     for (const AudioInputDevice& listed : AudioDevices::inputDevices()) {
         names.append(Transport::isBluetooth(listed.transport) ? listed.name + u" (BT)" : listed.name);

@@ -3,13 +3,14 @@
 #include "base/DetachedTask.h"
 #include "dictionary/DictionaryCorrector.h"
 #include "dictionary/DictionaryStore.h"
-#include "history/History.h"
+#include "history/HistoryStore.h"
 #include "session/InputDevices.h"
 #include "session/Recorder.h"
 #include "session/ports/AccessibilityTrust.h"
 #include "session/ports/ActiveApplication.h"
 #include "session/ports/Clipboard.h"
 #include "session/ports/Clock.h"
+#include "session/ports/HotkeyMonitor.h"
 #include "session/ports/Overlay.h"
 #include "session/ports/Permissions.h"
 #include "session/ports/TextInserter.h"
@@ -96,7 +97,9 @@ QList<float> silentLevels()
 AppState::AppState(SessionParts parts, QObject* parent)
     : QObject(parent)
     , m_clock(parts.clock)
-    , m_settings(parts.settings)
+    , m_preferences(parts.preferences)
+    , m_dictionary(parts.dictionary)
+    , m_history(parts.history)
     , m_recorder(parts.recorder)
     , m_inputDevices(parts.inputDevices)
     , m_engine(parts.engine)
@@ -109,19 +112,22 @@ AppState::AppState(SessionParts parts, QObject* parent)
     , m_activeApplication(parts.activeApplication)
     , m_clipboard(parts.clipboard)
     , m_sounds(parts.sounds)
-    , m_historyPath(std::move(parts.historyPath))
     , m_aiPolisher(m_languageModel)
     , m_relay(std::make_shared<Relay>(this))
-    , m_engineStatus(QStringLiteral("Not prepared"))
     , m_levelHistory(silentLevels())
-    , m_trigger(m_settings.trigger())
-    , m_aiCleanupEnabled(m_settings.aiCleanupEnabled())
-    , m_soundsEnabled(m_settings.soundsEnabled())
-    , m_microphone(m_settings.microphone())
 {
     m_accessibilityGranted = m_accessibility.isTrusted();
-    m_history = History::load(parts.legacySettings, m_historyPath);
-    m_dictionary = std::make_unique<DictionaryStore>(parts.dictionaryPath, parts.legacySettings);
+    m_aiStatus = aiStatus();
+    connect(&m_history, &HistoryStore::entriesChanged, this, &AppState::historyChanged);
+    connect(m_languageModel.get(), &LanguageModel::availabilityChanged, this, &AppState::updateAiStatus);
+    // Whoever assigns a setting (this object or the settings window), the session follows it.
+    connect(&m_preferences, &Preferences::triggerChanged, this, [this] {
+        applyTrigger();
+        emit triggerChanged();
+    });
+    connect(&m_preferences, &Preferences::aiCleanupEnabledChanged, this, &AppState::aiCleanupEnabledChanged);
+    connect(&m_preferences, &Preferences::soundsEnabledChanged, this, &AppState::soundsEnabledChanged);
+    connect(&m_preferences, &Preferences::microphoneChanged, this, &AppState::microphoneChanged);
 }
 
 AppState::~AppState()
@@ -209,7 +215,7 @@ QCoro::Task<void> AppState::prepareEngine()
 {
     QPointer<AppState> self(this);
     const QString name = m_engine.name();
-    setEngineStatus(u"Preparing " + name + u"…");
+    setEngineStatus(EngineStatus::preparing(name));
     std::optional<QString> failure;
     try {
         QCoro::Task<void> preparing = m_engine.prepare();
@@ -223,16 +229,21 @@ QCoro::Task<void> AppState::prepareEngine()
         co_return;
     }
     if (failure) {
-        setEngineStatus(u"Engine error: " + *failure);
+        setEngineStatus(EngineStatus::failed(*failure));
         qCCritical(lcPipeline, "Engine prepare failed: %s", qUtf8Printable(*failure));
         co_return;
     }
-    setEngineStatus(name + u" ready");
+    setEngineStatus(EngineStatus::ready(name));
 }
 
 QString AppState::aiStatus() const
 {
     return availabilityText(m_languageModel->availability());
+}
+
+void AppState::updateAiStatus()
+{
+    assign(this, m_aiStatus, aiStatus(), &AppState::aiStatusChanged);
 }
 
 // Trigger handling
@@ -327,7 +338,7 @@ void AppState::beginDictation()
         fail(QStringLiteral("Microphone access is off"));
         return;
     }
-    const std::optional<AudioInputDevice> device = m_inputDevices.resolve(m_microphone);
+    const std::optional<AudioInputDevice> device = m_inputDevices.resolve(microphone());
     setActiveMicrophoneName(device ? std::optional<QString>(device->name) : std::nullopt);
     std::variant<Recorder::Recording, AudioRecorderError> started = m_recorder.start(device);
     if (const auto* error = std::get_if<AudioRecorderError>(&started)) {
@@ -337,7 +348,7 @@ void AppState::beginDictation()
     Recorder::Recording recording = std::get<Recorder::Recording>(std::move(started));
 
     TextPolisher* polisher = &m_basicPolisher;
-    if (m_aiCleanupEnabled && m_languageModel->availability() == LanguageModelAvailability::available) {
+    if (aiCleanupEnabled() && m_languageModel->availability() == LanguageModelAvailability::available) {
         polisher = &m_aiPolisher;
     }
     polisher->prewarm();
@@ -355,8 +366,8 @@ void AppState::beginDictation()
     // The session is set before the task starts: the task runs at once up to its first wait, and an engine that
     // fails straight away must find its own take running.
     m_session = take;
-    runDetached(runTake(take, std::move(recording.stream), recording.format, m_dictionary->biasTerms(), polisher,
-                        m_dictionary->corrector()),
+    runDetached(runTake(take, std::move(recording.stream), recording.format, m_dictionary.biasTerms(), polisher,
+                        m_dictionary.corrector()),
                 "A take");
 }
 
@@ -491,12 +502,8 @@ QCoro::Task<void> AppState::deliver(std::shared_ptr<Take> take, QString text, QS
     }
     entry.duration = m_lastDuration;
     entry.corrections = corrections;
-    QList<HistoryEntry> updated = m_history;
-    updated.prepend(entry);
-    while (updated.size() > History::maximumCount) {
-        updated.removeLast();
-    }
-    saveHistory(std::move(updated));
+    // A failed save is logged by the store and otherwise not reported: the list in memory stays the truth.
+    m_history.add(entry);
 
     if (take->targetApp == m_activeApplication.current()) {
         m_clipboard.setText(text);
@@ -572,7 +579,7 @@ QCoro::Task<void> AppState::clearErrorLater()
 
 void AppState::play(Sounds::Cue cue)
 {
-    if (m_soundsEnabled) {
+    if (soundsEnabled()) {
         m_sounds.play(cue, cueVolume);
     }
 }
@@ -600,37 +607,33 @@ void AppState::receivePartial(const std::shared_ptr<Take>& take, const QString& 
 
 // History
 
-void AppState::saveHistory(QList<HistoryEntry> history)
+const QList<HistoryEntry>& AppState::history() const
 {
-    assign(this, m_history, std::move(history), &AppState::historyChanged);
-    // A failed save is logged by the store and otherwise not reported: the list in memory stays the truth.
-    History::save(m_history, m_historyPath);
+    return m_history.entries();
 }
 
 void AppState::deleteHistoryEntry(const HistoryEntry& entry)
 {
-    QList<HistoryEntry> remaining = m_history;
-    remaining.removeIf([&entry](const HistoryEntry& candidate) { return candidate.id == entry.id; });
-    saveHistory(std::move(remaining));
+    m_history.remove(entry);
 }
 
 void AppState::clearHistory()
 {
-    saveHistory({});
+    m_history.clear();
 }
 
 // Settings
 
 void AppState::setTrigger(Trigger trigger)
 {
-    m_settings.setTrigger(trigger);
-    assign(this, m_trigger, trigger, &AppState::triggerChanged);
+    m_preferences.setTrigger(trigger);
+    // Unchanged, the setting says nothing; a take held with the key still ends.
     applyTrigger();
 }
 
 void AppState::applyTrigger()
 {
-    m_hotkeyMonitor.setTrigger(m_trigger);
+    m_hotkeyMonitor.setTrigger(trigger());
     if (m_hotkeyMonitor.isDown()) {
         // A take held with the old key ends as if the key had come up.
         m_hotkeyMonitor.markUp();
@@ -642,20 +645,17 @@ void AppState::applyTrigger()
 
 void AppState::setAiCleanupEnabled(bool enabled)
 {
-    m_settings.setAiCleanupEnabled(enabled);
-    assign(this, m_aiCleanupEnabled, enabled, &AppState::aiCleanupEnabledChanged);
+    m_preferences.setAiCleanupEnabled(enabled);
 }
 
 void AppState::setSoundsEnabled(bool enabled)
 {
-    m_settings.setSoundsEnabled(enabled);
-    assign(this, m_soundsEnabled, enabled, &AppState::soundsEnabledChanged);
+    m_preferences.setSoundsEnabled(enabled);
 }
 
 void AppState::setMicrophone(const MicrophonePreference& microphone)
 {
-    m_settings.setMicrophone(microphone);
-    assign(this, m_microphone, microphone, &AppState::microphoneChanged);
+    m_preferences.setMicrophone(microphone);
 }
 
 // Observable fields
@@ -685,9 +685,9 @@ void AppState::setMicrophoneGranted(bool granted)
     assign(this, m_microphoneGranted, granted, &AppState::microphoneGrantedChanged);
 }
 
-void AppState::setEngineStatus(const QString& status)
+void AppState::setEngineStatus(EngineStatus status)
 {
-    assign(this, m_engineStatus, status, &AppState::engineStatusChanged);
+    assign(this, m_engineStatus, std::move(status), &AppState::engineStatusChanged);
 }
 
 void AppState::setInputLevel(float level)

@@ -4,11 +4,12 @@
 #include "audio/AudioStream.h"
 #include "audio/MicrophonePreference.h"
 #include "history/HistoryEntry.h"
+#include "session/EngineStatus.h"
+#include "session/Preferences.h"
 #include "session/SessionParts.h"
-#include "session/SessionSettings.h"
-#include "session/ports/HotkeyMonitor.h"
 #include "session/ports/RunningApplication.h"
 #include "session/ports/Sounds.h"
+#include "session/ports/Trigger.h"
 #include "text/AIPolisher.h"
 #include "text/BasicPolisher.h"
 
@@ -26,6 +27,7 @@ namespace sayloom {
 
 class DictionaryCorrector;
 class DictionaryStore;
+class HistoryStore;
 
 // The one dictation session of the running application: turns trigger presses and releases into takes
 // (press-and-hold, a double tap for hands-free, a further press to finish, Escape to cancel), carries each take
@@ -39,7 +41,7 @@ class AppState final : public QObject {
     Q_PROPERTY(QString liveTranscript READ liveTranscript NOTIFY liveTranscriptChanged)
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
     Q_PROPERTY(bool microphoneGranted READ microphoneGranted NOTIFY microphoneGrantedChanged)
-    Q_PROPERTY(QString engineStatus READ engineStatus NOTIFY engineStatusChanged)
+    Q_PROPERTY(sayloom::EngineStatus engineStatus READ engineStatus NOTIFY engineStatusChanged)
     Q_PROPERTY(QList<sayloom::HistoryEntry> history READ history NOTIFY historyChanged)
     Q_PROPERTY(float inputLevel READ inputLevel NOTIFY inputLevelChanged)
     Q_PROPERTY(QList<float> levelHistory READ levelHistory NOTIFY levelHistoryChanged)
@@ -50,7 +52,7 @@ class AppState final : public QObject {
     Q_PROPERTY(bool soundsEnabled READ soundsEnabled WRITE setSoundsEnabled NOTIFY soundsEnabledChanged)
     Q_PROPERTY(sayloom::MicrophonePreference microphone READ microphone WRITE setMicrophone NOTIFY microphoneChanged)
     Q_PROPERTY(std::optional<QString> activeMicrophoneName READ activeMicrophoneName NOTIFY activeMicrophoneNameChanged)
-    Q_PROPERTY(QString aiStatus READ aiStatus)
+    Q_PROPERTY(QString aiStatus READ aiStatus NOTIFY aiStatusChanged)
 
 public:
     // Where the current take is; `error` carries the message the overlay shows.
@@ -99,7 +101,7 @@ public:
     static constexpr qsizetype levelHistoryCount = 48;
     static constexpr float cueVolume = 0.25f;
 
-    // Reads the settings, asks whether accessibility is granted, loads the history and opens the dictionary.
+    // Asks whether accessibility is granted; the settings, the history and the dictionary come loaded.
     explicit AppState(SessionParts parts, QObject* parent = nullptr);
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;
@@ -123,25 +125,27 @@ public:
     const QString& liveTranscript() const { return m_liveTranscript; }
     bool accessibilityGranted() const { return m_accessibilityGranted; }
     bool microphoneGranted() const { return m_microphoneGranted; }
-    const QString& engineStatus() const { return m_engineStatus; }
-    const QList<HistoryEntry>& history() const { return m_history; }
+    const EngineStatus& engineStatus() const { return m_engineStatus; }
+    const QList<HistoryEntry>& history() const;
     float inputLevel() const { return m_inputLevel; }
     const QList<float>& levelHistory() const { return m_levelHistory; }
     const std::optional<QDateTime>& recordingStartedAt() const { return m_recordingStartedAt; }
     double lastDuration() const { return m_lastDuration; }
     const std::optional<QString>& activeMicrophoneName() const { return m_activeMicrophoneName; }
-    DictionaryStore& dictionary() const { return *m_dictionary; }
+    DictionaryStore& dictionary() const { return m_dictionary; }
+    Preferences& preferences() const { return m_preferences; }
     // Whether a take is between its start and its end (delivered, failed or cancelled).
     bool isTakeRunning() const { return m_session != nullptr; }
-    // The language model's availability as the settings show it; read afresh every time.
+    // The language model's availability as the settings show it; read afresh every time, and notified when the
+    // model's availability changes.
     QString aiStatus() const;
 
-    Trigger trigger() const { return m_trigger; }
-    bool aiCleanupEnabled() const { return m_aiCleanupEnabled; }
-    bool soundsEnabled() const { return m_soundsEnabled; }
-    const MicrophonePreference& microphone() const { return m_microphone; }
-    // Each setter stores its setting at once, also when the value is unchanged. A trigger changed while the old
-    // one is held releases the take as if the key had come up.
+    // The settings, as Preferences keeps them. Each setter stores its setting at once, also when the value is
+    // unchanged. A trigger assigned while the old one is held releases the take as if the key had come up.
+    Trigger trigger() const { return m_preferences.trigger(); }
+    bool aiCleanupEnabled() const { return m_preferences.aiCleanupEnabled(); }
+    bool soundsEnabled() const { return m_preferences.soundsEnabled(); }
+    const MicrophonePreference& microphone() const { return m_preferences.microphone(); }
     void setTrigger(Trigger trigger);
     void setAiCleanupEnabled(bool enabled);
     void setSoundsEnabled(bool enabled);
@@ -164,6 +168,7 @@ signals:
     void soundsEnabledChanged();
     void microphoneChanged();
     void activeMicrophoneNameChanged();
+    void aiStatusChanged();
 
 private:
     struct Take;
@@ -194,14 +199,14 @@ private:
 
     void receiveLevel(float level);
     void receivePartial(const std::shared_ptr<Take>& take, const QString& text);
-    void saveHistory(QList<HistoryEntry> history);
+    void updateAiStatus();
 
     void setPhase(Phase phase);
     void setIsLocked(bool locked);
     void setLiveTranscript(const QString& text);
     void setAccessibilityGranted(bool granted);
     void setMicrophoneGranted(bool granted);
-    void setEngineStatus(const QString& status);
+    void setEngineStatus(EngineStatus status);
     void setInputLevel(float level);
     void setLevelHistory(QList<float> levels);
     void setRecordingStartedAt(std::optional<QDateTime> date);
@@ -209,7 +214,9 @@ private:
     void setActiveMicrophoneName(std::optional<QString> name);
 
     Clock& m_clock;
-    SessionSettings m_settings;
+    Preferences& m_preferences;
+    DictionaryStore& m_dictionary;
+    HistoryStore& m_history;
     Recorder& m_recorder;
     InputDevices& m_inputDevices;
     TranscriptionEngine& m_engine;
@@ -222,10 +229,8 @@ private:
     ActiveApplication& m_activeApplication;
     Clipboard& m_clipboard;
     Sounds& m_sounds;
-    QString m_historyPath;
     AIPolisher m_aiPolisher;
     BasicPolisher m_basicPolisher;
-    std::unique_ptr<DictionaryStore> m_dictionary;
     // Hands levels and partial transcripts from other threads to this object while it exists.
     std::shared_ptr<Relay> m_relay;
 
@@ -234,16 +239,13 @@ private:
     QString m_liveTranscript;
     bool m_accessibilityGranted = false;
     bool m_microphoneGranted = false;
-    QString m_engineStatus;
-    QList<HistoryEntry> m_history;
+    EngineStatus m_engineStatus;
+    // The last status text announced, so that a change of availability that keeps the text says nothing.
+    QString m_aiStatus;
     float m_inputLevel = 0;
     QList<float> m_levelHistory;
     std::optional<QDateTime> m_recordingStartedAt;
     double m_lastDuration = 0;
-    Trigger m_trigger;
-    bool m_aiCleanupEnabled;
-    bool m_soundsEnabled;
-    MicrophonePreference m_microphone;
     std::optional<QString> m_activeMicrophoneName;
 
     bool m_started = false;

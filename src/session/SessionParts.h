@@ -1,24 +1,22 @@
 #pragma once
 
-#include <QString>
-
 #include <memory>
-
-class QSettings;
 
 namespace sayloom {
 
 class AccessibilityTrust;
+class ActiveApplication;
 class Clipboard;
 class Clock;
+class DictionaryStore;
+class HistoryStore;
 class HotkeyMonitor;
 class InputDevices;
 class LanguageModel;
 class Overlay;
 class Permissions;
+class Preferences;
 class Recorder;
-class ActiveApplication;
-class SettingsStore;
 class Sounds;
 class TextInserter;
 class TranscriptionEngine;
@@ -26,12 +24,9 @@ class TranscriptionEngine;
 // Everything the session works with, handed over when it is built. The referenced parts must outlive it.
 struct SessionParts {
     Clock& clock;
-    // The four settings.
-    SettingsStore& settings;
-    // Where earlier versions kept the history and the word list; read once and cleaned up by their stores.
-    QSettings& legacySettings;
-    QString dictionaryPath;
-    QString historyPath;
+    Preferences& preferences;
+    DictionaryStore& dictionary;
+    HistoryStore& history;
     Recorder& recorder;
     InputDevices& inputDevices;
     TranscriptionEngine& engine;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoroTask>
+#include <QObject>
 #include <QString>
 
 #include <exception>
@@ -56,15 +57,23 @@ public:
     virtual QCoro::Task<QString> respond(QString prompt, GenerationOptions options, std::stop_token stop) = 0;
 };
 
-class LanguageModel {
+// A language model on this computer. Main thread only, but for availability(), which any thread may read.
+class LanguageModel : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~LanguageModel() = default;
+    using QObject::QObject;
+    ~LanguageModel() override = default;
 
     // The last known availability; never blocks.
     virtual LanguageModelAvailability availability() const = 0;
     // A hint that the model is about to be used, so a stale availability gets checked again.
     virtual void refreshAvailability() {}
     virtual std::shared_ptr<LanguageModelSession> makeSession(const QString& instructions) = 0;
+
+signals:
+    // The availability changed; read it with availability().
+    void availabilityChanged();
 };
 
 } // namespace sayloom

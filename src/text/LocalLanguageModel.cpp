@@ -12,7 +12,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QSettings>
 
 #include <memory>
 
@@ -205,12 +204,6 @@ private:
 
 } // namespace
 
-LocalLanguageModel::Configuration LocalLanguageModel::configuration(const QSettings& settings)
-{
-    return {settings.value(QLatin1StringView(urlKey)).toString().trimmed(),
-            settings.value(QLatin1StringView(modelNameKey)).toString().trimmed()};
-}
-
 std::optional<QUrl> LocalLanguageModel::loopbackURL(const QString& text)
 {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
@@ -228,7 +221,7 @@ std::optional<QUrl> LocalLanguageModel::loopbackURL(const QString& text)
 }
 
 LocalLanguageModel::LocalLanguageModel(Configuration configuration, QObject* parent)
-    : QObject(parent)
+    : LanguageModel(parent)
     , m_connection(std::make_shared<Connection>())
     , m_availability(LanguageModelAvailability::unavailable)
 {
@@ -292,7 +285,7 @@ std::shared_ptr<LanguageModelSession> LocalLanguageModel::makeSession(const QStr
 void LocalLanguageModel::store(LanguageModelAvailability availability)
 {
     if (m_availability.exchange(availability) != availability) {
-        emit availabilityChanged(availability);
+        emit availabilityChanged();
     }
 }
 

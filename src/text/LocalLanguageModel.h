@@ -2,15 +2,12 @@
 
 #include "text/LanguageModel.h"
 
-#include <QObject>
 #include <QTimer>
 #include <QUrl>
 
 #include <atomic>
 #include <chrono>
 #include <optional>
-
-class QSettings;
 
 namespace sayloom {
 
@@ -20,7 +17,7 @@ namespace sayloom {
 //
 // Availability is the last answer of a background probe of the server's model list, so reading it never blocks.
 // Everything but availability() belongs to the thread the object lives in.
-class LocalLanguageModel final : public QObject, public LanguageModel {
+class LocalLanguageModel final : public LanguageModel {
     Q_OBJECT
 
 public:
@@ -33,13 +30,9 @@ public:
         friend bool operator==(const Configuration&, const Configuration&) = default;
     };
 
-    static constexpr auto urlKey = "languageModelURL";
-    static constexpr auto modelNameKey = "languageModelName";
     static constexpr std::chrono::milliseconds probeTimeout{1000};
     static constexpr std::chrono::milliseconds monitorInterval{30000};
 
-    // Reads the two settings from the application's settings store.
-    static Configuration configuration(const QSettings& settings);
     // The base URL when it is an http or https URL of a loopback host (127.0.0.0/8, ::1, localhost); nothing
     // otherwise, which counts as not set up.
     static std::optional<QUrl> loopbackURL(const QString& text);
@@ -66,9 +59,6 @@ public:
 
     // What the model shares with its sessions; defined in the source file.
     struct Connection;
-
-signals:
-    void availabilityChanged(sayloom::LanguageModelAvailability availability);
 
 private:
     void store(LanguageModelAvailability availability);

@@ -1,5 +1,6 @@
 #include "history/History.h"
 
+#include "history/HistoryStore.h"
 #include "support/Printers.h"
 
 #include <QDir>
@@ -258,6 +259,35 @@ TEST_F(HistoryTest, SavesKeepTheNewest1000AndAFailedSaveSaysSoAndChangesNothing)
     broken[1].duration = std::nan("");
     EXPECT_FALSE(History::save(broken, path()));
     EXPECT_EQ(load(), many.first(1000));
+}
+
+// The store keeps the newest 1000 and writes every change through; the list in memory stays the truth when the disk
+// refuses a save, and the next change writes it all.
+TEST_F(HistoryTest, TheStoreWritesEveryChangeAndKeepsTheNewest1000)
+{
+    ASSERT_TRUE(History::save(numbered(1000), path()));
+    HistoryStore store(path(), m_settings);
+    int changed = 0;
+    QObject::connect(&store, &HistoryStore::entriesChanged, [&changed] { ++changed; });
+    store.add(entry(u"newest"_s, 900'000'000'000));
+    ASSERT_EQ(store.entries().size(), 1000);
+    EXPECT_EQ(store.entries().first().text, u"newest"_s);
+    EXPECT_EQ(store.entries().last().text, u"take 998"_s);
+    EXPECT_EQ(load(), store.entries());
+
+    store.remove(store.entries()[1]);
+    EXPECT_EQ(store.entries()[1].text, u"take 1"_s);
+    store.remove(entry(u"not there"_s, 0));
+    EXPECT_EQ(changed, 2);
+    EXPECT_EQ(load(), store.entries());
+
+    ASSERT_TRUE(QFile::remove(path()) && QDir().mkpath(path()));
+    store.clear();
+    EXPECT_TRUE(store.entries().isEmpty());
+    ASSERT_TRUE(QDir(path()).removeRecursively());
+    store.add(entry(u"after the failure"_s, 1));
+    EXPECT_EQ(load(), store.entries());
+    EXPECT_EQ(changed, 4);
 }
 
 } // namespace

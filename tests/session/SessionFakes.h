@@ -237,6 +237,11 @@ public:
     };
 
     LanguageModelAvailability availability() const override { return available; }
+    void setAvailability(LanguageModelAvailability availability)
+    {
+        available = availability;
+        emit availabilityChanged();
+    }
     std::shared_ptr<LanguageModelSession> makeSession(const QString&) override
     {
         ++sessionsMade;

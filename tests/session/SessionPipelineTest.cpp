@@ -161,27 +161,6 @@ TEST_F(SessionPipeline, TheHistoryEntryIsWrittenFirstWithCorrectionsInTheFinalTe
               (QStringList{QStringLiteral("Supabase"), QStringLiteral("Claude Code")}));
 }
 
-TEST_F(SessionPipeline, TheHistoryKeepsTheNewestThousand)
-{
-    QList<HistoryEntry> full(1000);
-    for (int i = 0; i < 1000; ++i) {
-        full[i].text = full[i].raw = QString::number(i);
-    }
-    ASSERT_TRUE(History::save(full, rig.path(QStringLiteral("History.json"))));
-    rig.buildAndStart();
-    rig.dictate(QStringLiteral("newest"));
-    ASSERT_EQ(rig.state->history().size(), 1000);
-    EXPECT_EQ(rig.state->history().first().text, QStringLiteral("Newest"));
-    EXPECT_EQ(rig.state->history().last().text, QStringLiteral("998"));
-    EXPECT_EQ(historyOnDisk(rig), rig.state->history());
-
-    rig.state->deleteHistoryEntry(rig.state->history()[1]);
-    EXPECT_EQ(rig.state->history()[1].text, QStringLiteral("1"));
-    EXPECT_EQ(historyOnDisk(rig), rig.state->history());
-    rig.state->clearHistory();
-    EXPECT_TRUE(historyOnDisk(rig).isEmpty());
-}
-
 // The engine gives up while a hands-free take is still recording, or within the tail: the microphone must not stay
 // open, and the lock must not outlive the take, or the next press would only "finish" a take that no longer exists.
 TEST_F(SessionPipeline, AnEngineFailureBeforeTheRecorderStoppedEndsTheRecordingToo)

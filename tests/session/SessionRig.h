@@ -1,6 +1,8 @@
 #pragma once
 
 #include "SessionFakes.h"
+#include "dictionary/DictionaryStore.h"
+#include "history/HistoryStore.h"
 #include "session/AppState.h"
 #include "session/QSettingsStore.h"
 #include "support/Printers.h"
@@ -47,13 +49,15 @@ public:
     // Builds the session over the files as they are now.
     void build()
     {
-        state.reset();
+        state.reset(), history.reset(), dictionary.reset(), preferences.reset(), settings.reset();
         settings = std::make_unique<QSettingsStore>(path(QStringLiteral("settings.ini")));
+        preferences = std::make_unique<Preferences>(*settings);
+        dictionary = std::make_unique<DictionaryStore>(path(QStringLiteral("Dictionary.txt")), settings->settings());
+        history = std::make_unique<HistoryStore>(path(QStringLiteral("History.json")), settings->settings());
         state = std::make_unique<AppState>(SessionParts{.clock = clock,
-                                                        .settings = *settings,
-                                                        .legacySettings = settings->settings(),
-                                                        .dictionaryPath = path(QStringLiteral("Dictionary.txt")),
-                                                        .historyPath = path(QStringLiteral("History.json")),
+                                                        .preferences = *preferences,
+                                                        .dictionary = *dictionary,
+                                                        .history = *history,
                                                         .recorder = recorder,
                                                         .inputDevices = desktop,
                                                         .engine = engine,
@@ -75,9 +79,9 @@ public:
     void advance(std::chrono::milliseconds duration) { clock.advance(duration); }
 
     // Plays a script of space-separated acts: P press, R release, r a release the session did not hear pressed,
-    // T toggle, E Escape, F the engine finishes, K the trigger is changed, +N N milliseconds pass; and arrangements:
-    // h the next recognition is held until F, x the recorder cannot start, o this application has the focus, and
-    // (rebuilding the session) m the microphone is denied, a accessibility is not granted.
+    // T toggle, E Escape, F the engine finishes, K the trigger is changed in the settings, +N N milliseconds pass;
+    // and arrangements: h the next recognition is held until F, x the recorder cannot start, o this application has
+    // the focus, and (rebuilding the session) m the microphone is denied, a accessibility is not granted.
     void act(const char* script)
     {
         const std::map<char, std::function<void()>> acts{
@@ -87,7 +91,7 @@ public:
                 {'T', [this] { state->toggleRecording(), pump(); }},
                 {'E', [this] { escape(); }},
                 {'F', [this] { engine.finish(), pump(); }},
-                {'K', [this] { state->setTrigger(Trigger::rightControl), pump(); }},
+                {'K', [this] { preferences->setTrigger(Trigger::rightControl), pump(); }},
                 {'h', [this] { engine.script(QStringLiteral("hello"), true); }},
                 {'x', [this] { recorder.failure = AudioRecorderError::noMicrophone(); }},
                 {'o', [this] { desktop.front = FakeDesktop::itself; }},
@@ -121,6 +125,9 @@ public:
     FakeHotkeyMonitor hotkeys;
     FakeDesktop desktop{clock};
     std::unique_ptr<QSettingsStore> settings;
+    std::unique_ptr<Preferences> preferences;
+    std::unique_ptr<DictionaryStore> dictionary;
+    std::unique_ptr<HistoryStore> history;
     std::unique_ptr<AppState> state;
 
 private:

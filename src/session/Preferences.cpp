@@ -1,0 +1,84 @@
+#include "session/Preferences.h"
+
+#include "session/SettingsStore.h"
+
+namespace sayloom {
+
+namespace {
+
+template <typename T, typename Signal>
+void assign(Preferences* preferences, T& field, const T& value, Signal changed)
+{
+    if (field == value) {
+        return;
+    }
+    field = value;
+    emit(preferences->*changed)();
+}
+
+Trigger readTrigger(const SettingsStore& store)
+{
+    const std::optional<QString> stored = store.stringValue(Preferences::triggerKey);
+    return (stored ? triggerFromRawValue(*stored) : std::nullopt).value_or(Trigger::rightOption);
+}
+
+QString readTrimmed(const SettingsStore& store, const QString& key)
+{
+    return store.stringValue(key).value_or(QString()).trimmed();
+}
+
+} // namespace
+
+Preferences::Preferences(SettingsStore& store, QObject* parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_trigger(readTrigger(store))
+    , m_aiCleanupEnabled(store.boolValue(aiCleanupKey).value_or(true))
+    , m_soundsEnabled(store.boolValue(soundsKey).value_or(true))
+    , m_microphone(store.stringValue(microphoneKey))
+    , m_languageModelURL(readTrimmed(store, languageModelURLKey))
+    , m_languageModelName(readTrimmed(store, languageModelNameKey))
+{
+}
+
+Preferences::~Preferences() = default;
+
+void Preferences::setTrigger(Trigger trigger)
+{
+    m_store.setString(triggerKey, rawValue(trigger));
+    assign(this, m_trigger, trigger, &Preferences::triggerChanged);
+}
+
+void Preferences::setAiCleanupEnabled(bool enabled)
+{
+    m_store.setBool(aiCleanupKey, enabled);
+    assign(this, m_aiCleanupEnabled, enabled, &Preferences::aiCleanupEnabledChanged);
+}
+
+void Preferences::setSoundsEnabled(bool enabled)
+{
+    m_store.setBool(soundsKey, enabled);
+    assign(this, m_soundsEnabled, enabled, &Preferences::soundsEnabledChanged);
+}
+
+void Preferences::setMicrophone(const MicrophonePreference& microphone)
+{
+    m_store.setString(microphoneKey, microphone.storedValue());
+    assign(this, m_microphone, microphone, &Preferences::microphoneChanged);
+}
+
+void Preferences::setLanguageModelURL(const QString& url)
+{
+    const QString trimmed = url.trimmed();
+    m_store.setString(languageModelURLKey, trimmed);
+    assign(this, m_languageModelURL, trimmed, &Preferences::languageModelURLChanged);
+}
+
+void Preferences::setLanguageModelName(const QString& name)
+{
+    const QString trimmed = name.trimmed();
+    m_store.setString(languageModelNameKey, trimmed);
+    assign(this, m_languageModelName, trimmed, &Preferences::languageModelNameChanged);
+}
+
+} // namespace sayloom
