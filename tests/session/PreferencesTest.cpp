@@ -12,110 +12,66 @@
 namespace sayloom {
 namespace {
 
-using Mic = MicrophonePreference;
-
-// A settings file as a user or an earlier build left it, what it reads as, and one setting then assigned: written
-// at once (also when unchanged), notified only when changed, and read back by the next run.
+// A settings file as a user or an earlier build left it and what it reads as (trigger, AI cleanup, sounds,
+// microphone, model address, model name), then one setting assigned: written at once (also when unchanged),
+// notified only when changed, and read back by the next run.
 struct StoredSettings {
     const char* name;
     const char* file;
-    Trigger trigger;
-    bool aiCleanup, sounds;
-    Mic microphone;
-    QString url, model;
-    void (*assign)(Preferences&);
+    const char* read;
     QString key;
+    const char* assigned;
     const char* written;
 };
 
-const QString yeti = QStringLiteral("alsa_input.usb-Blue_Yeti");
-
 const StoredSettings storedSettings[] = {
-        {"Nothing",
-         "",
-         Trigger::rightOption,
-         true,
-         true,
-         Mic::automatic(),
-         {},
-         {},
-         [](Preferences& p) { p.setSoundsEnabled(true); },
-         Preferences::soundsKey,
-         "true"},
+        {"Nothing", "", "rightOption|true|true|automatic||", Preferences::soundsKey, "true", "true"},
         // As the previous build wrote it.
         {"Everything",
          "[General]\naiCleanup=false\nlanguageModelName=qwen2.5\nlanguageModelURL=http://127.0.0.1:8080/v1\n"
          "microphone=system\nsounds=false\ntrigger=rightControl\n",
-         Trigger::rightControl, false, false, Mic::systemDefault(), QStringLiteral("http://127.0.0.1:8080/v1"),
-         QStringLiteral("qwen2.5"), [](Preferences& p) { p.setTrigger(Trigger::rightCommand); },
-         Preferences::triggerKey, "rightCommand"},
-        {"Device",
-         "[General]\ntrigger=fn\nmicrophone=alsa_input.usb-Blue_Yeti\n",
-         Trigger::fn,
-         true,
-         true,
-         Mic::device(yeti),
-         {},
-         {},
-         [](Preferences& p) { p.setMicrophone(Mic::systemDefault()); },
-         Preferences::microphoneKey,
-         "system"},
-        {"UnknownTrigger",
-         "[General]\ntrigger=leftShift\nmicrophone=automatic\n",
-         Trigger::rightOption,
-         true,
-         true,
-         Mic::automatic(),
-         {},
-         {},
-         [](Preferences& p) { p.setTrigger(Trigger::rightOption); },
-         Preferences::triggerKey,
-         "rightOption"},
-        {"TriggerInAnotherCase",
-         "[General]\ntrigger=RightCommand\n",
-         Trigger::rightOption,
-         true,
-         true,
-         Mic::automatic(),
-         {},
-         {},
-         [](Preferences& p) { p.setMicrophone(Mic::device(yeti)); },
-         Preferences::microphoneKey,
-         "alsa_input.usb-Blue_Yeti"},
-        {"TextsWhereBooleansBelong",
-         "[General]\naiCleanup=no\nsounds=0\n",
-         Trigger::rightOption,
-         true,
-         true,
-         Mic::automatic(),
-         {},
-         {},
-         [](Preferences& p) { p.setAiCleanupEnabled(false); },
-         Preferences::aiCleanupKey,
-         "false"},
-        {"ListsWhereTextsBelong",
-         "[General]\ntrigger=fn, rightOption\nmicrophone=a, b\nlanguageModelURL=a, b\n",
-         Trigger::rightOption,
-         true,
-         true,
-         Mic::automatic(),
-         {},
-         {},
-         [](Preferences& p) { p.setMicrophone(Mic::automatic()); },
-         Preferences::microphoneKey,
-         "automatic"},
-        {"BlanksAroundTheModel",
-         "[General]\nlanguageModelURL=\" http://localhost:11434/v1 \"\nlanguageModelName=\" \"\n",
-         Trigger::rightOption,
-         true,
-         true,
-         Mic::automatic(),
-         QStringLiteral("http://localhost:11434/v1"),
-         {},
-         [](Preferences& p) { p.setLanguageModelName(QStringLiteral(" llama3 ")); },
-         Preferences::languageModelNameKey,
+         "rightControl|false|false|system|http://127.0.0.1:8080/v1|qwen2.5", Preferences::triggerKey, "rightCommand",
+         "rightCommand"},
+        {"Device", "[General]\ntrigger=fn\nmicrophone=alsa_input.usb-Blue_Yeti\n",
+         "fn|true|true|alsa_input.usb-Blue_Yeti||", Preferences::microphoneKey, "system", "system"},
+        {"UnknownTrigger", "[General]\ntrigger=leftShift\n", "rightOption|true|true|automatic||",
+         Preferences::triggerKey, "rightOption", "rightOption"},
+        {"TriggerInAnotherCase", "[General]\ntrigger=RightCommand\nmicrophone=System\n",
+         "rightOption|true|true|System||", Preferences::microphoneKey, "automatic", "automatic"},
+        {"TextsWhereBooleansBelong", "[General]\naiCleanup=no\nsounds=0\n", "rightOption|true|true|automatic||",
+         Preferences::aiCleanupKey, "false", "false"},
+        {"ListsWhereTextsBelong", "[General]\ntrigger=fn, rightOption\nmicrophone=a, b\nlanguageModelURL=a, b\n",
+         "rightOption|true|true|automatic||", Preferences::languageModelURLKey, "http://[::1]:8080/v1",
+         "http://[::1]:8080/v1"},
+        {"BlanksAroundTheModel", "[General]\nlanguageModelURL=\" http://localhost/v1 \"\nlanguageModelName=\" \"\n",
+         "rightOption|true|true|automatic|http://localhost/v1|", Preferences::languageModelNameKey, " llama3 ",
          "llama3"},
 };
+
+QString read(const Preferences& p)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
+    return QStringList{rawValue(p.trigger()),        flag(p.aiCleanupEnabled()), flag(p.soundsEnabled()),
+                       p.microphone().storedValue(), p.languageModelURL(),       p.languageModelName()}
+            .join(u'|');
+}
+
+void assign(Preferences& p, const QString& key, const QString& value)
+{
+    if (key == Preferences::triggerKey) {
+        p.setTrigger(*triggerFromRawValue(value));
+    } else if (key == Preferences::aiCleanupKey) {
+        p.setAiCleanupEnabled(value == u"true");
+    } else if (key == Preferences::soundsKey) {
+        p.setSoundsEnabled(value == u"true");
+    } else if (key == Preferences::microphoneKey) {
+        p.setMicrophone(MicrophonePreference(value));
+    } else if (key == Preferences::languageModelURLKey) {
+        p.setLanguageModelURL(value);
+    } else {
+        p.setLanguageModelName(value);
+    }
+}
 
 class PreferencesFiles : public ::testing::TestWithParam<StoredSettings> {};
 
@@ -127,14 +83,9 @@ TEST_P(PreferencesFiles, AreReadWithTheirFallbacksAndWrittenThrough)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(row.file);
     file.close();
-    const auto read = [](const Preferences& p) {
-        return std::tuple(p.trigger(), p.aiCleanupEnabled(), p.soundsEnabled(), p.microphone(), p.languageModelURL(),
-                          p.languageModelName());
-    };
     auto store = std::make_unique<QSettingsStore>(file.fileName());
     auto preferences = std::make_unique<Preferences>(*store);
-    EXPECT_EQ(read(*preferences),
-              std::tuple(row.trigger, row.aiCleanup, row.sounds, row.microphone, row.url, row.model));
+    EXPECT_EQ(read(*preferences), QString::fromUtf8(row.read));
     store->settings().sync();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray(row.file)); // reading writes nothing back
@@ -146,12 +97,11 @@ TEST_P(PreferencesFiles, AreReadWithTheirFallbacksAndWrittenThrough)
                          &Preferences::languageModelURLChanged, &Preferences::languageModelNameChanged}) {
         QObject::connect(preferences.get(), changed, [&notified] { ++notified; });
     }
-    const auto before = read(*preferences);
-    row.assign(*preferences);
-    const auto after = read(*preferences);
+    const QString before = read(*preferences);
+    assign(*preferences, row.key, QString::fromUtf8(row.assigned));
+    const QString after = read(*preferences);
     EXPECT_EQ(notified, before == after ? 0 : 1);
-    preferences.reset();
-    store.reset();
+    preferences.reset(), store.reset();
     EXPECT_EQ(QSettings(file.fileName(), QSettings::IniFormat).value(row.key).toString(), QLatin1String(row.written));
     QSettingsStore again(file.fileName());
     EXPECT_EQ(read(Preferences(again)), after);
