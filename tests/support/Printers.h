@@ -5,23 +5,12 @@
 #include "dictionary/AppliedCorrection.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* out)
 {
     *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QStringList& list, std::ostream* out)
-{
-    *out << '[';
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        *out << (i ? ", " : "");
-        PrintTo(list[i], out);
-    }
-    *out << ']';
 }
 
 namespace sayloom {

@@ -3,10 +3,8 @@
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMetaObject>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -26,7 +24,6 @@ struct ScriptedHttpServer::State {
     QList<Request> requests;
     quint16 port = 0;
     std::unique_ptr<QThread> thread;
-    QTcpServer* server = nullptr;
 
     Reply replyFor(const Request& request)
     {
@@ -44,10 +41,8 @@ struct ScriptedHttpServer::State {
         if (!chatReplies.isEmpty()) {
             return chatReplies.takeFirst();
         }
-        QString transcript = request.message(u"user"_s);
-        transcript = transcript.mid(transcript.indexOf(u"<transcript>"_s) + 12);
-        transcript.chop(13);
-        return answer(transcript);
+        const QString prompt = request.message(u"user"_s);
+        return answer(prompt.section(u"<transcript>"_s, 1).section(u"</transcript>"_s, 0, 0));
     }
 };
 
@@ -56,29 +51,19 @@ namespace {
 void send(QTcpSocket* socket, const ScriptedHttpServer::Reply& reply)
 {
     using Kind = ScriptedHttpServer::Reply::Kind;
-    switch (reply.kind) {
-    case Kind::silent:
+    if (reply.kind == Kind::silent) {
         return;
-    case Kind::reset: {
+    }
+    if (reply.kind == Kind::reset) {
         // A zero linger time makes the close a reset rather than an orderly end.
         const linger immediately{1, 0};
         ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
         socket->abort();
         return;
     }
-    case Kind::enormous: {
-        const QByteArray body(8 << 20, 'x');
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\n\r\n");
-        socket->write(body);
-        return;
-    }
-    case Kind::normal:
-        break;
-    }
+    const QByteArray body = reply.kind == Kind::enormous ? QByteArray(8 << 20, 'x') : reply.body;
     socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\nContent-Type: application/json\r\n" +
-                  "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\nConnection: keep-alive\r\n\r\n" +
-                  reply.body);
+                  "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + body);
 }
 
 // Reads requests off one connection, one after another.
@@ -87,13 +72,8 @@ void serve(QTcpSocket* socket, ScriptedHttpServer::State* state)
     auto buffer = std::make_shared<QByteArray>();
     QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, state, buffer] {
         buffer->append(socket->readAll());
-        while (true) {
-            const qsizetype headerEnd = buffer->indexOf("\r\n\r\n");
-            if (headerEnd < 0) {
-                return;
-            }
+        for (qsizetype headerEnd; (headerEnd = buffer->indexOf("\r\n\r\n")) >= 0;) {
             const QList<QByteArray> lines = buffer->left(headerEnd).split('\n');
-            const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
             qsizetype length = 0;
             for (const QByteArray& line : lines) {
                 if (line.toLower().startsWith("content-length:")) {
@@ -103,15 +83,11 @@ void serve(QTcpSocket* socket, ScriptedHttpServer::State* state)
             if (buffer->size() < headerEnd + 4 + length) {
                 return;
             }
-            ScriptedHttpServer::Request request{requestLine.value(0), requestLine.value(1),
-                                                buffer->mid(headerEnd + 4, length)};
+            const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+            const ScriptedHttpServer::Reply reply =
+                    state->replyFor({requestLine.value(0), requestLine.value(1), buffer->mid(headerEnd + 4, length)});
             buffer->remove(0, headerEnd + 4 + length);
-            const ScriptedHttpServer::Reply reply = state->replyFor(request);
-            if (reply.delay.count() > 0) {
-                QTimer::singleShot(reply.delay, socket, [socket, reply] { send(socket, reply); });
-            } else {
-                send(socket, reply);
-            }
+            QTimer::singleShot(reply.delay, socket, [socket, reply] { send(socket, reply); });
         }
     });
     QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -138,10 +114,8 @@ ScriptedHttpServer::ScriptedHttpServer()
     : m_state(std::make_unique<State>())
 {
     std::promise<quint16> listening;
-    State* state = m_state.get();
-    m_state->thread.reset(QThread::create([state, &listening] {
+    m_state->thread.reset(QThread::create([state = m_state.get(), &listening] {
         QTcpServer server;
-        state->server = &server;
         server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, state] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
@@ -149,9 +123,7 @@ ScriptedHttpServer::ScriptedHttpServer()
             }
         });
         listening.set_value(server.serverPort());
-        QEventLoop loop;
-        loop.exec();
-        state->server = nullptr;
+        QEventLoop().exec();
     }));
     m_state->thread->start();
     m_state->port = listening.get_future().get();
@@ -170,20 +142,18 @@ QString ScriptedHttpServer::baseURL() const
 
 ScriptedHttpServer::Reply ScriptedHttpServer::answer(const QString& content, std::chrono::milliseconds delay)
 {
+    const QJsonObject message{{u"role"_s, u"assistant"_s}, {u"content"_s, content}};
     const QJsonObject body{
             {u"object"_s, u"chat.completion"_s},
-            {u"choices"_s, QJsonArray{QJsonObject{
-                                   {u"index"_s, 0},
-                                   {u"message"_s, QJsonObject{{u"role"_s, u"assistant"_s}, {u"content"_s, content}}},
-                                   {u"finish_reason"_s, u"stop"_s},
-                           }}},
+            {u"choices"_s,
+             QJsonArray{QJsonObject{{u"index"_s, 0}, {u"message"_s, message}, {u"finish_reason"_s, u"stop"_s}}}},
     };
-    return Reply{200, QJsonDocument(body).toJson(QJsonDocument::Compact), delay, Reply::Kind::normal};
+    return Reply{200, QJsonDocument(body).toJson(QJsonDocument::Compact), delay};
 }
 
 ScriptedHttpServer::Reply ScriptedHttpServer::status(int status, const QByteArray& body)
 {
-    return Reply{status, body, {}, Reply::Kind::normal};
+    return Reply{status, body};
 }
 
 ScriptedHttpServer::Reply ScriptedHttpServer::kind(Reply::Kind kind)
@@ -197,10 +167,7 @@ ScriptedHttpServer::Reply ScriptedHttpServer::modelList(const QStringList& model
     for (const QString& model : models) {
         data.append(QJsonObject{{u"id"_s, model}, {u"object"_s, u"model"_s}});
     }
-    return Reply{200,
-                 QJsonDocument(QJsonObject{{u"object"_s, u"list"_s}, {u"data"_s, data}}).toJson(),
-                 {},
-                 Reply::Kind::normal};
+    return Reply{200, QJsonDocument(QJsonObject{{u"object"_s, u"list"_s}, {u"data"_s, data}}).toJson()};
 }
 
 void ScriptedHttpServer::setModelsReply(Reply reply)
@@ -209,41 +176,18 @@ void ScriptedHttpServer::setModelsReply(Reply reply)
     m_state->modelsReply = std::move(reply);
 }
 
-void ScriptedHttpServer::enqueue(Reply reply)
-{
-    const QMutexLocker lock(&m_state->mutex);
-    m_state->chatReplies.append(std::move(reply));
-}
-
 void ScriptedHttpServer::enqueue(const QList<Reply>& replies)
 {
-    for (const Reply& reply : replies) {
-        enqueue(reply);
-    }
+    const QMutexLocker lock(&m_state->mutex);
+    m_state->chatReplies.append(replies);
 }
 
-QList<ScriptedHttpServer::Request> ScriptedHttpServer::requests() const
+QList<ScriptedHttpServer::Request> ScriptedHttpServer::chatCompletions(bool prewarm) const
 {
     const QMutexLocker lock(&m_state->mutex);
-    return m_state->requests;
-}
-
-QList<ScriptedHttpServer::Request> ScriptedHttpServer::chatRequests() const
-{
     QList<Request> result;
-    for (const Request& request : requests()) {
-        if (request.path.endsWith("/chat/completions") && !request.isPrewarm()) {
-            result.append(request);
-        }
-    }
-    return result;
-}
-
-QList<ScriptedHttpServer::Request> ScriptedHttpServer::prewarmRequests() const
-{
-    QList<Request> result;
-    for (const Request& request : requests()) {
-        if (request.path.endsWith("/chat/completions") && request.isPrewarm()) {
+    for (const Request& request : m_state->requests) {
+        if (request.path.endsWith("/chat/completions") && request.isPrewarm() == prewarm) {
             result.append(request);
         }
     }

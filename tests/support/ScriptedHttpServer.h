@@ -18,15 +18,9 @@ namespace sayloom::test {
 class ScriptedHttpServer {
 public:
     struct Reply {
-        enum class Kind {
-            normal,
-            // Accepts the request and never answers.
-            silent,
-            // Resets the connection instead of answering.
-            reset,
-            // Sends a body of 8 MiB.
-            enormous,
-        };
+        // A silent server accepts the request and never answers; a reset one resets the connection instead of
+        // answering; an enormous answer has a body of 8 MiB.
+        enum class Kind { normal, silent, reset, enormous };
         int status = 200;
         QByteArray body;
         std::chrono::milliseconds delay{0};
@@ -61,17 +55,18 @@ public:
     void setModelsReply(Reply reply);
     static Reply modelList(const QStringList& models);
     // Chat replies, taken in order.
-    void enqueue(Reply reply);
     void enqueue(const QList<Reply>& replies);
+    void enqueue(const Reply& reply) { enqueue(QList<Reply>{reply}); }
 
-    QList<Request> requests() const;
-    // Chat requests that carry a transcript, in the order received.
-    QList<Request> chatRequests() const;
-    QList<Request> prewarmRequests() const;
+    // Chat requests that carry a transcript, and those that prewarm, in the order received.
+    QList<Request> chatRequests() const { return chatCompletions(false); }
+    QList<Request> prewarmRequests() const { return chatCompletions(true); }
 
     struct State;
 
 private:
+    QList<Request> chatCompletions(bool prewarm) const;
+
     std::unique_ptr<State> m_state;
 };
 
