@@ -315,7 +315,9 @@ bool DictionaryStore::writeFile(const QList<DictionaryEntry>& entries)
         return fail(out.errorString());
     }
     const QByteArray bytes = DictionaryFile::serialize(entries).toUtf8();
-    if (out.write(bytes) != bytes.size()) {
+    // A small write only fills the buffer, and commit() does not report a failed flush of it (a full disk): the
+    // short file would replace the good one. Flushing here makes that failure visible before anything is replaced.
+    if (out.write(bytes) != bytes.size() || !out.flush()) {
         const QString reason = out.errorString();
         out.cancelWriting();
         return fail(reason);
