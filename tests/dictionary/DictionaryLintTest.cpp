@@ -1,7 +1,6 @@
 #include "dictionary/DictionaryLint.h"
 
 #include "base/UnicodeText.h"
-#include "dictionary/CommonWords.h"
 #include "dictionary/EnglishWords.h"
 #include "support/Printers.h"
 
@@ -9,7 +8,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <thread>
 
 using namespace sayloom;
 using namespace Qt::StringLiterals;
@@ -50,7 +48,6 @@ TEST(DictionaryLint, WarnsAboutCommonAndOrdinaryWordsWithExactTexts)
     EXPECT_TRUE(lint(DictionaryEntry(u"will"_s)).isEmpty());
     // Only capitalisation changes: the common-word checks are skipped.
     EXPECT_TRUE(lint(correction(u"github"_s, u"GitHub"_s)).isEmpty());
-    EXPECT_TRUE(lint(correction(u"cloud"_s, u"CLOUD"_s)).isEmpty());
     // A hyphenated heard form is split like the corrector splits it.
     EXPECT_EQ(lint(correction(u"the-the"_s, u"The The"_s)).first(),
               u"\u201Cthe the\u201D is an everyday phrase. It will be rewritten wherever you say it."_s);
@@ -59,16 +56,6 @@ TEST(DictionaryLint, WarnsAboutCommonAndOrdinaryWordsWithExactTexts)
             lint(DictionaryEntry(u"In To"_s)),
             QStringList{
                     u"Also matches the ordinary word \u201Cinto\u201D, because joined-up spellings are caught too."_s});
-}
-
-TEST(DictionaryLint, SafeEntriesGiveNothing)
-{
-    EXPECT_EQ(CommonWords::words().size(), 210);
-    for (const auto& entry : {correction(u"cloud code"_s, u"Claude Code"_s), DictionaryEntry(u"Supabase"_s),
-                              DictionaryEntry(u"Anthropic"_s), correction(u"velda"_s, u"Velda"_s),
-                              DictionaryEntry(u"Next.js"_s), DictionaryEntry(u"-"_s), DictionaryEntry(u""_s)}) {
-        EXPECT_TRUE(lint(entry).isEmpty()) << entry.phrase.toStdString();
-    }
 }
 
 TEST(DictionaryLint, ShortEntriesCountLettersOfAnyScript)
@@ -80,6 +67,9 @@ TEST(DictionaryLint, ShortEntriesCountLettersOfAnyScript)
     EXPECT_EQ(lint(DictionaryEntry(u"4 2 1 0"_s)), QStringList{shortWarning});
     EXPECT_TRUE(lint(DictionaryEntry(u"\u6771\u4EAC\u90FD"_s)).isEmpty());
     EXPECT_TRUE(lint(DictionaryEntry(u"\U0001D400\U0001D401\U0001D402"_s)).isEmpty()) << "non-BMP letters count once";
+    // Nothing to listen for, nothing to warn about.
+    EXPECT_TRUE(lint(DictionaryEntry(u"-"_s)).isEmpty());
+    EXPECT_TRUE(lint(DictionaryEntry(u""_s)).isEmpty());
 }
 
 TEST(DictionaryLint, DuplicatesAreWholeHeardTextsOfOtherEntries)
@@ -126,25 +116,7 @@ TEST(DictionaryLint, WordListLoadsLowerCasedFromAnyLineEnding)
     };
     EXPECT_EQ(EnglishWords::load(write("Cloud\r\nanyone\n\n\xC3\x89t\xC3\xA9\rzebra")),
               (QSet<QString>{u"cloud"_s, u"anyone"_s, u"\u00E9t\u00E9"_s, u"zebra"_s}));
-    EXPECT_TRUE(EnglishWords::load(write("caf\xE9\n")).isEmpty()) << "not UTF-8";
     EXPECT_TRUE(EnglishWords::load(folder.filePath(u"missing"_s)).isEmpty());
-}
-
-TEST(DictionaryLint, SystemWordListLoadsOnceForAllThreads)
-{
-    std::vector<const QSet<QString>*> seen(4);
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < seen.size(); ++i) {
-        threads.emplace_back([&seen, i] { seen[i] = &EnglishWords::words(); });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    for (const auto* set : seen) {
-        EXPECT_EQ(set, seen.front());
-    }
-    // The bootstrap installs the system word list; the self-test depends on it.
-    EXPECT_TRUE(seen.front()->contains(u"cloud"_s));
 }
 
 } // namespace
