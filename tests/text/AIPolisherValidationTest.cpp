@@ -91,38 +91,18 @@ INSTANTIATE_TEST_SUITE_P(
                 Row{"apostrophesSplitWords", u"Don't stop."_s, u"don t stop"_s, u"Don't stop."_s},
                 Row{"otherScripts", u"Привет, мир."_s, u"привет мир"_s, u"Привет, мир."_s}));
 
-TEST(AIPolisher, PromptCarriesTheTermsLineOnlyWithTerms)
-{
-    EXPECT_EQ(AIPolisher::prompt(u"use super base"_s, {std::nullopt, {}}),
-              u"<transcript>use super base</transcript>"_s);
-    EXPECT_EQ(AIPolisher::prompt(u"use super base"_s, {u"com.example"_s, {u"Supabase"_s, u"useState"_s}}),
-              u"Spell these terms exactly: Supabase, useState\n<transcript>use super base</transcript>"_s);
-}
-
 TEST(AIPolisher, ResponseTokensCountUserPerceivedCharacters)
 {
-    EXPECT_EQ(AIPolisher::maximumResponseTokens(QString()), 40);
-    EXPECT_EQ(AIPolisher::maximumResponseTokens(u"see you at noon"_s), 47);
     // Five characters, six code units; two thumbs with skin tones are two characters.
     EXPECT_EQ(AIPolisher::maximumResponseTokens(u"he\u0301llo"_s), 42);
     EXPECT_EQ(AIPolisher::maximumResponseTokens(u"👍🏽👍🏽"_s), 41);
 }
 
+// The instructions are sent as they stand; any edit to them changes what the model does.
 TEST(AIPolisher, InstructionsAreExact)
 {
-    const QString& instructions = AIPolisher::instructions();
-    EXPECT_EQ(instructions.toUtf8().size(), 1355);
-    const QStringList lines = instructions.split(u'\n');
-    ASSERT_EQ(lines.size(), 20);
-    for (int empty : {1, 10, 14, 17}) {
-        EXPECT_TRUE(lines[empty].isEmpty()) << empty;
-    }
-    EXPECT_EQ(
-            lines[4],
-            u"- When the speaker corrects themselves (\"no wait\", \"actually\", \"sorry\", \"I mean\"), keep only the "
-            u"corrected version."_s);
-    EXPECT_EQ(lines.last(), u"What's the best way to learn Swift?"_s);
-    EXPECT_EQ(AIPolisher::droppableWords().size(), 20);
+    EXPECT_EQ(AIPolisher::instructions().toUtf8().size(), 1355);
+    EXPECT_EQ(AIPolisher::instructions().count(u'\n'), 19);
 }
 
 } // namespace

@@ -37,7 +37,9 @@ INSTANTIATE_TEST_SUITE_P(
                           Row{"notInsideWords", u"umbrella and Uhura"_s, u"Umbrella and Uhura"_s},
                           Row{"onlyFillers", u"um uh"_s, QString()}, Row{"empty", QString(), QString()},
                           Row{"onlyWhiteSpace", u" \t\n \u00A0\u3000"_s, QString()},
-                          Row{"onlyLineFeeds", u"\n\n\n"_s, QString()},
+                          Row{"onlyTwoOrMoreBlanksCollapse", u"a\tb  c \t d"_s, u"A\tb c d"_s},
+                          // Group references in the text itself must never be expanded.
+                          Row{"replacementsAreLiteral", u"costs $1 and \\1 um"_s, u"Costs $1 and \\1"_s},
                           Row{"fillersAndLayoutOnly", u"um new line uh new paragraph"_s, QString()}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -60,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                           Row{"newLineAtTheEnd", u"thanks new line"_s, u"Thanks"_s},
                           Row{"blanksCollapseBeforeTheCommand", u"a new  line b"_s, u"A\nB"_s},
                           Row{"commandInsideWordStays", u"renew lines"_s, u"Renew lines"_s},
+                          Row{"commandAtTheStartOfAWordStays", u"new lines of code"_s, u"New lines of code"_s},
                           Row{"swallowsLineBreaksAround", u"one \n new line \n two"_s, u"One\nTwo"_s}));
 
 INSTANTIATE_TEST_SUITE_P(Capitals, BasicPolisherTable,
@@ -84,24 +87,12 @@ INSTANTIATE_TEST_SUITE_P(OtherScripts, BasicPolisherTable,
                                                u"Ok 👩‍💻\nDone"_s},
                                            Row{"loneSurrogate", u"a \xD800 b"_s, u"A \xD800 b"_s}));
 
-TEST(BasicPolisher, OnlyTwoOrMoreBlanksCollapse)
-{
-    // A single tab stays; a double space becomes one.
-    EXPECT_EQ(BasicPolisher::polished(u"a\tb  c \t d"_s), u"A\tb c d"_s);
-}
-
 TEST(BasicPolisher, SpokenLayoutAloneKeepsEverythingElse)
 {
     EXPECT_EQ(applyingSpokenLayout(u"um hello, new line, the the new paragraph. end"_s), u"um hello\nthe the\n\nend"_s);
     EXPECT_EQ(finalizedDictation(u"  a. b new line c  "_s), u"a. B\nC"_s);
     // The words of a command are separated by exactly one space.
     EXPECT_EQ(applyingSpokenLayout(u"a new  line b"_s), u"a new  line b"_s);
-}
-
-TEST(BasicPolisher, ReplacementsAreLiteral)
-{
-    // Group references in the text itself must never be expanded.
-    EXPECT_EQ(BasicPolisher::polished(u"costs $1 and \\1 um"_s), u"Costs $1 and \\1"_s);
 }
 
 TEST(BasicPolisher, PolishGivesThePolishedTextWhateverTheContext)
