@@ -1,21 +1,16 @@
 #include "SayloomProcess.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 
 namespace sayloom {
 
-QString SayloomProcess::executable()
-{
-    return QStringLiteral(SAYLOOM_EXECUTABLE);
-}
+using namespace Qt::StringLiterals;
 
 SayloomProcess::Result SayloomProcess::run(const QStringList& arguments, const QString& dataHome,
-                                           const QProcessEnvironment& extra)
+                                           const QProcessEnvironment& environment)
 {
     QProcess process;
-    start(process, arguments, dataHome, extra);
+    start(process, arguments, dataHome, environment);
     return finish(process);
 }
 
@@ -23,40 +18,31 @@ void SayloomProcess::start(QProcess& process, const QStringList& arguments, cons
                            const QProcessEnvironment& extra)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome + QStringLiteral("/config"));
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    environment.remove(QStringLiteral("SAYLOOM_DEBUG"));
-    for (const QString& name : extra.keys()) {
-        environment.insert(name, extra.value(name));
-    }
+    environment.insert(u"XDG_DATA_HOME"_s, dataHome);
+    environment.insert(u"XDG_CONFIG_HOME"_s, dataHome + u"/config"_s);
+    environment.insert(u"LANG"_s, u"C.UTF-8"_s);
+    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    environment.remove(u"SAYLOOM_DEBUG"_s);
+    environment.insert(extra);
     process.setProcessEnvironment(environment);
-    process.setProgram(executable());
-    process.setArguments(arguments);
-    process.start(QIODevice::ReadOnly);
+    process.start(QStringLiteral(SAYLOOM_EXECUTABLE), arguments, QIODevice::ReadOnly);
 }
 
 SayloomProcess::Result SayloomProcess::finish(QProcess& process)
 {
-    Result result;
     // Large dictionaries take a while on a loaded machine; the limit only stops a hung run from blocking the suite.
     if (!process.waitForFinished(60'000)) {
         process.kill();
         process.waitForFinished();
-        result.standardError = process.readAllStandardError();
-        return result;
+        return {false, -1, {}, process.readAllStandardError()};
     }
-    result.exitedNormally = process.exitStatus() == QProcess::NormalExit;
-    result.exitCode = process.exitCode();
-    result.standardOutput = process.readAllStandardOutput();
-    result.standardError = process.readAllStandardError();
-    return result;
+    return {process.exitStatus() == QProcess::NormalExit, process.exitCode(), process.readAllStandardOutput(),
+            process.readAllStandardError()};
 }
 
 QStringList SayloomProcess::linesWithoutTimings(const QByteArray& output, int& tookLines)
 {
-    static const QRegularExpression took(QStringLiteral("^took:     \\d+\\.\\d{6} seconds$"));
+    static const QRegularExpression took(u"^took:     \\d+\\.\\d{6} seconds$"_s);
     QStringList lines = QString::fromUtf8(output).split(u'\n');
     if (lines.last().isEmpty()) {
         lines.removeLast();

@@ -21,7 +21,6 @@ public:
 
     SayloomProcess() = delete;
 
-    static QString executable();
     // Runs to completion with XDG_DATA_HOME set to `dataHome`, XDG_CONFIG_HOME (the settings) to its "config"
     // folder, and a UTF-8 locale. `environment` adds or overrides variables.
     static Result run(const QStringList& arguments, const QString& dataHome,
