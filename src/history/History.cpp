@@ -80,7 +80,9 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, QString* erro
         *error = file.errorString();
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
+    // A small write only fills the buffer, and commit() does not report a failed flush of it (a full disk): the
+    // short file would replace the good one.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         *error = file.errorString();
         file.cancelWriting();
         return false;

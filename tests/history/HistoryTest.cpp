@@ -11,7 +11,9 @@
 #include <QTimeZone>
 
 #include <cmath>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace sayloom;
@@ -259,6 +261,20 @@ TEST_F(HistoryTest, SavesKeepTheNewest1000AndAFailedSaveSaysSoAndChangesNothing)
     broken[1].duration = std::nan("");
     EXPECT_FALSE(History::save(broken, path()));
     EXPECT_EQ(load(), many.first(1000));
+
+    // A full disk (a file-size limit binds root too): a short file must not replace the good one.
+    const QList<HistoryEntry> two = numbered(2);
+    ASSERT_TRUE(History::save(two, path()));
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit full{rlim_t(readBytes(path()).size()), previous.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    const bool saved = History::save(numbered(3), path());
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(load(), two);
 }
 
 // The store keeps the newest 1000 and writes every change through; the list in memory stays the truth when the disk
