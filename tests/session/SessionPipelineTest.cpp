@@ -16,14 +16,14 @@ QList<HistoryEntry> historyOnDisk(const SessionRig& rig)
     return History::load(unused, rig.path(QStringLiteral("History.json")));
 }
 
-// How one committed take ends: what the engine does, and what the user sees and keeps afterwards. The text is
-// "hello world" unless the engine says otherwise.
+// How one take ends: what the engine does (its outcome held until F), and what the user sees and keeps
+// afterwards. Whatever happened, the microphone is closed, no lock outlives the take, and the next press records.
 struct Delivery {
     const char* name;
     const char* arrange;
     FakeEngine::Outcome outcome;
-    // From the release until the outcome is checked.
-    const char* after;
+    bool held;
+    const char* acts;
     const char* message;
     std::chrono::milliseconds hiddenAfter;
     Kind phase;
@@ -32,22 +32,40 @@ struct Delivery {
 
 const QString helloWorld = QStringLiteral("hello world");
 const TranscriptionError noAudio(QStringLiteral("No audio came through from the microphone"));
+const TranscriptionError stopped(QStringLiteral("Speech recognition stopped"));
+const char* const take = "P +1000 R +1000";
 
 const Delivery deliveries[] = {
-        {"Inserted", "", helloWorld, "+1000", "", 0ms, idle, true, true, false},
-        {"EmptyTranscript", "", QString(), "+1000", "Didn't catch that", 2s, idle, false, false, false},
-        {"NothingLeftAfterCleanup", "", QStringLiteral("um uh"), "+1000", "Didn't catch that", 2s, idle, false, false,
-         false},
-        {"StartedFromOwnWindow", "o", helloWorld, "+1000", "Copied to clipboard", 2s, idle, true, false, true},
-        {"WithoutAccessibility", "a", helloWorld, "+1000", "Copied — grant Accessibility so Sayloom can type", 3s,
+        {"Inserted", "", helloWorld, false, take, "", 0ms, idle, true, true, false},
+        {"EmptyTranscript", "", QString(), false, take, "Didn't catch that", 2s, idle, false, false, false},
+        {"NothingLeftAfterCleanup", "", QStringLiteral("um uh"), false, take, "Didn't catch that", 2s, idle, false,
+         false, false},
+        {"StartedFromOwnWindow", "o", helloWorld, false, take, "Copied to clipboard", 2s, idle, true, false, true},
+        {"WithoutAccessibility", "a", helloWorld, false, take, "Copied — grant Accessibility so Sayloom can type", 3s,
          error, true, false, true},
-        {"RecognitionFails", "", noAudio, "+1000", "No audio came through from the microphone", 3s, error, false, false,
-         false},
-        {"RecognitionNeverEnds", "h", helloWorld, "+20000", "Took too long — try again", 3s, error, false, false,
-         false},
+        {"RecognitionFails", "", noAudio, false, take, "No audio came through from the microphone", 3s, error, false,
+         false, false},
+        {"RecognitionNeverEnds", "", helloWorld, true, "P +1000 R +20000", "Took too long — try again", 3s, error,
+         false, false, false},
         // The engine is told to stop, and the watchdog is disarmed.
-        {"CancelledWhileProcessing", "h", helloWorld, "+2000 E +30000", "Cancelled", 1s, idle, false, false, false},
+        {"CancelledWhileProcessing", "", helloWorld, true, "P +1000 R +2000 E +30000", "Cancelled", 1s, idle, false,
+         false, false},
+        // Once the text is being pasted, the take has succeeded: calling it too slow would make the user say it again.
+        {"WatchdogWakesDuringThePaste", "", helloWorld, true, "P +1000 R +19800 F +1000", "", 0ms, idle, true, true,
+         false},
+        // The sound server went away before the user let go: dictated as it is, once.
+        {"AudioEndsBeforeTheRelease", "", helloWorld, true, "P +2000 F +1000 R +30000", "", 0ms, idle, true, true,
+         false},
+        {"EngineGivesUpWhileHandsFree", "", stopped, true, "T +2000 F", "Speech recognition stopped", 3s, error, false,
+         false, false},
+        {"EngineGivesUpInTheTail", "", stopped, true, "P +1000 R +100 F +1000", "Speech recognition stopped", 3s, error,
+         false, false, false},
 };
+
+void PrintTo(const Delivery& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class SessionDeliveries : public ::testing::TestWithParam<Delivery> {};
 
@@ -56,13 +74,13 @@ TEST_P(SessionDeliveries, EndTheTakeOnce)
     const Delivery& row = GetParam();
     SessionRig rig;
     rig.buildAndStart();
-    rig.engine.script(row.outcome);
     rig.act(row.arrange);
-    rig.act("P +1000 R");
-    rig.act(row.after);
+    rig.engine.script(row.outcome, row.held);
+    rig.act(row.acts);
     EXPECT_EQ(rig.phase(), row.phase);
     EXPECT_FALSE(rig.state->isTakeRunning());
     EXPECT_FALSE(rig.recorder.isRecording());
+    EXPECT_FALSE(rig.state->isLocked());
     EXPECT_EQ(rig.desktop.message, QString::fromUtf8(row.message));
     EXPECT_EQ(rig.desktop.hides.back(), row.hiddenAfter);
     EXPECT_EQ(rig.desktop.inserted, row.inserted ? QStringList{QStringLiteral("Hello world")} : QStringList());
@@ -73,6 +91,8 @@ TEST_P(SessionDeliveries, EndTheTakeOnce)
     rig.advance(AppState::errorDuration);
     EXPECT_EQ(rig.phase(), idle);
     EXPECT_EQ(rig.desktop.inserted.size(), row.inserted ? 1 : 0);
+    rig.press();
+    EXPECT_EQ(rig.phase(), recording);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, SessionDeliveries, ::testing::ValuesIn(deliveries),
@@ -159,55 +179,6 @@ TEST_F(SessionPipeline, TheHistoryEntryIsWrittenFirstWithCorrectionsInTheFinalTe
     }
     EXPECT_EQ(rig.engine.latest()->vocabulary,
               (QStringList{QStringLiteral("Supabase"), QStringLiteral("Claude Code")}));
-}
-
-// The engine gives up while a hands-free take is still recording, or within the tail: the microphone must not stay
-// open, and the lock must not outlive the take, or the next press would only "finish" a take that no longer exists.
-TEST_F(SessionPipeline, AnEngineFailureBeforeTheRecorderStoppedEndsTheRecordingToo)
-{
-    const TranscriptionError stopped(QStringLiteral("Speech recognition stopped"));
-    rig.engine.script(stopped, true);
-    rig.act("T +2000 F");
-    EXPECT_EQ(rig.state->phase(), AppState::Phase::error(stopped.description()));
-    EXPECT_FALSE(rig.state->isLocked());
-    EXPECT_FALSE(rig.recorder.isRecording());
-    EXPECT_EQ(rig.state->recordingStartedAt(), std::nullopt);
-    EXPECT_EQ(rig.state->lastDuration(), 2.0);
-    rig.act("P");
-    EXPECT_EQ(rig.phase(), recording);
-
-    rig.engine.script(stopped, true);
-    rig.act("E R +5000 P +1000 R +100 F +100");
-    EXPECT_EQ(rig.phase(), error);
-    EXPECT_FALSE(rig.recorder.isRecording());
-    rig.act("+1000");
-    EXPECT_EQ(rig.desktop.count(Sounds::Cue::end), 0);
-}
-
-// Audio that ends before the user lets go (the sound server went away) is dictated as it is, once.
-TEST_F(SessionPipeline, AudioEndingBeforeTheReleaseCommitsTheTake)
-{
-    rig.engine.script(QStringLiteral("cut short"), true);
-    rig.act("P +2000 F +1000");
-    EXPECT_EQ(rig.desktop.inserted, QStringList{QStringLiteral("Cut short")});
-    EXPECT_EQ(rig.phase(), idle);
-    EXPECT_FALSE(rig.recorder.isRecording());
-    EXPECT_EQ(rig.state->history().first().duration, 2.0);
-    rig.act("R +30000");
-    EXPECT_EQ(rig.desktop.inserted.size(), 1);
-    EXPECT_EQ(rig.phase(), idle);
-}
-
-// A take whose text is already being pasted when the 20 s run out has succeeded; reporting it as too slow would
-// make the user dictate it a second time.
-TEST_F(SessionPipeline, TheWatchdogLeavesATakeAloneOnceItsTextIsBeingDelivered)
-{
-    rig.act("h P +1000 R +19800 F");
-    EXPECT_EQ(rig.desktop.inserted, QStringList{QStringLiteral("Hello")});
-    rig.act("+1000"); // the watchdog wakes while the paste completes
-    EXPECT_EQ(rig.desktop.insertionsCompleted, 1);
-    EXPECT_EQ(rig.phase(), idle);
-    EXPECT_EQ(rig.desktop.message, QString());
 }
 
 } // namespace

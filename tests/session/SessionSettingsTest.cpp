@@ -43,13 +43,18 @@ TEST(SessionStartUp, AsksForPermissionsAndFollowsAccessibilityUntilItIsGranted)
     granted.press();
     EXPECT_EQ(granted.phase(), AppState::Phase::Kind::recording);
 
-    // A trigger chosen in the settings window reaches the monitor and the session's own property.
-    int triggerChanges = 0;
-    QObject::connect(granted.state.get(), &AppState::triggerChanged, [&triggerChanges] { ++triggerChanges; });
+    // Settings chosen in the settings window reach the monitor and the session's own properties.
+    int changes = 0;
+    for (auto changed : {&AppState::triggerChanged, &AppState::aiCleanupEnabledChanged, &AppState::soundsEnabledChanged,
+                         &AppState::microphoneChanged}) {
+        QObject::connect(granted.state.get(), changed, [&changes] { ++changes; });
+    }
     granted.preferences->setTrigger(Trigger::fn);
+    granted.preferences->setAiCleanupEnabled(false);
+    granted.preferences->setSoundsEnabled(false);
+    granted.preferences->setMicrophone(MicrophonePreference::systemDefault());
     EXPECT_EQ(granted.hotkeys.trigger(), Trigger::fn);
-    EXPECT_EQ(granted.state->trigger(), Trigger::fn);
-    EXPECT_EQ(triggerChanges, 1);
+    EXPECT_EQ(changes, 4);
 }
 
 TEST(SessionStartUp, TheLanguageModelIsUsedOnlyWhenEnabledAndAvailableAtTheStartOfATake)
