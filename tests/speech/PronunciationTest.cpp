@@ -67,7 +67,9 @@ TEST(Pronouncer, GivesEveryWordPhonesTheModelKnows)
             EXPECT_TRUE(known.contains(phone)) << word.toStdString() << ": " << phones.toStdString();
         }
     }
-    EXPECT_EQ(Pronouncer::pronounce(u"supabase"_s), u"S UW P AH B EY S"_s);
+    // US English, and every clause of a word that punctuation splits.
+    EXPECT_EQ(Pronouncer::pronounce(u"kubernetes"_s), u"K Y UW B ER N IY T S"_s);
+    EXPECT_EQ(Pronouncer::pronounce(u"foo;bar"_s), u"F UW B AA R"_s);
     EXPECT_EQ(Pronouncer::pronounce(u"--"_s), QString());
 }
 
