@@ -1,6 +1,7 @@
 #include "speech/ArpabetMapping.h"
 #include "speech/Pronouncer.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -75,24 +76,21 @@ TEST(Pronouncer, GivesEveryWordPhonesTheModelKnows)
 
 TEST(Pronouncer, IsSafeFromSeveralThreadsAtOnce)
 {
-    const QString expected = Pronouncer::pronounce(u"grafana"_s);
+    // Words espeak-ng reads alike but the cache has never seen (the padding differs), so every answer comes from
+    // espeak-ng itself while the other threads use it too.
+    std::atomic<int> wrong = 0;
     std::vector<std::thread> threads;
-    std::vector<QString> answers(4);
-    for (std::size_t i = 0; i < answers.size(); ++i) {
-        threads.emplace_back([&, i] {
-            for (int round = 0; round < 20; ++round) {
-                // Fresh words every round: the cache doesn't hide espeak-ng's own state.
-                Pronouncer::pronounce(u"zork"_s + QString::number(i * 100 + round));
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&wrong, i] {
+            for (int round = 1; round <= 50; ++round) {
+                wrong += Pronouncer::pronounce(QString(i * 50 + round, u' ') + u"grafana"_s) != u"G R AE F AA N AH"_s;
             }
-            answers[i] = Pronouncer::pronounce(u"grafana"_s);
         });
     }
-    for (auto& thread : threads) {
+    for (std::thread& thread : threads) {
         thread.join();
     }
-    for (const QString& answer : answers) {
-        EXPECT_EQ(answer, expected);
-    }
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace
