@@ -20,7 +20,7 @@ namespace sayloom {
 // decoder (its audio meanwhile stays buffered in its stream) and starts when the first take lets go of it.
 //
 // Vocabulary words the dictionary lacks get espeak-ng pronunciations and, through a small unigram model of their
-// own interpolated with the trigram model, a chance of about 1 in 10 000 (ten times an uncommon word's). They stay
+// own interpolated with the trigram model, which makes them about as likely as a common word. They stay
 // in the decoder after the take: pocketsphinx can't remove a word, and adding words rebuilds the search (about
 // 0.3 s, once), so a take that names the same words again pays nothing. A stale word is no more likely than it was
 // while wanted; only the current take's vocabulary is spelled the user's way ("Supabase"), others come out in lower
