@@ -15,7 +15,8 @@ namespace sayloom {
 
 // The microphones the sound server offers and the choice among them. Every call asks the server afresh over a
 // short-lived connection of its own, so it may be made from any thread; none blocks for more than about two
-// seconds, and an unreachable server simply has no devices and no default.
+// seconds, and an unreachable server simply has no devices and no default. A caller that must not wait keeps an
+// AudioDeviceMonitor instead.
 class AudioDevices {
 public:
     AudioDevices() = delete;
