@@ -1,5 +1,6 @@
 #include "BenchmarkMain.h"
 #include "audio/AudioConverter.h"
+#include "audio/AudioDeviceMonitor.h"
 #include "audio/AudioDevices.h"
 #include "audio/AudioRecorder.h"
 #include "integration/support/AudioSignals.h"
@@ -92,8 +93,9 @@ struct LiveMicrophone {
     std::optional<PulseServer::Microphone> microphone;
     QProcess listener;
     std::unique_ptr<FifoFeeder> feeder;
+    // The session's device list and recorder, kept from take to take.
+    std::unique_ptr<AudioDeviceMonitor> monitor;
     std::optional<AudioInputDevice> device;
-    // The session's recorder, kept from take to take.
     AudioRecorder recorder;
     bool warm = false;
     QString error;
@@ -118,10 +120,11 @@ struct LiveMicrophone {
         }
         feeder = std::make_unique<FifoFeeder>(microphone->fifo);
         feeder->feedInRealTime(AudioSignals::speechLike(16000, 16000), 16000, 160);
-        for (const AudioInputDevice& listed : AudioDevices::inputDevices()) {
-            if (listed.uid == microphone->name) {
-                device = listed;
-            }
+        monitor = std::make_unique<AudioDeviceMonitor>();
+        const auto deadline = Clock::now() + 5s;
+        while (!device && Clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+            device = monitor->resolve(MicrophonePreference::systemDefault());
         }
         if (!device) {
             error = QStringLiteral("the virtual microphone is not listed");
@@ -216,6 +219,105 @@ void BM_StartToFirstChunkNewRecorder(benchmark::State& state)
     }
 }
 BENCHMARK(BM_StartToFirstChunkNewRecorder)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(40)
+        ->ReportAggregatesOnly(true);
+
+// The main thread's share of a press on the recorder's side: `start` until it returns with the capture running, with
+// the device the list gave and with none (the server's default, found by name), and the `stop` after it. The
+// recorder is the session's, kept from take to take.
+void BM_RecorderStart(benchmark::State& state)
+{
+    LiveMicrophone& live = *LiveMicrophone::instance();
+    if (!live.device) {
+        state.SkipWithError(qPrintable(live.error));
+        return;
+    }
+    live.server.useInThisProcess();
+    const std::optional<AudioInputDevice> device = state.range(0) != 0 ? live.device : std::nullopt;
+    for (auto _ : state) {
+        const auto begin = Clock::now();
+        auto started = live.recorder.start(device);
+        const auto returned = Clock::now();
+        live.recorder.stop();
+        const auto stopped = Clock::now();
+        if (auto* error = std::get_if<AudioRecorderError>(&started)) {
+            state.SkipWithError(qPrintable(error->description()));
+            return;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(returned - begin).count());
+        state.counters["stop_ms"] = std::chrono::duration<double, std::milli>(stopped - returned).count();
+    }
+}
+BENCHMARK(BM_RecorderStart)
+        ->ArgName("device")
+        ->Arg(1)
+        ->Arg(0)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(40)
+        ->ReportAggregatesOnly(true);
+
+// What each press cost before the list was kept: a new connection that asks the server for its sources.
+void BM_ResolveWithAFreshConnection(benchmark::State& state)
+{
+    LiveMicrophone& live = *LiveMicrophone::instance();
+    if (!live.device) {
+        state.SkipWithError(qPrintable(live.error));
+        return;
+    }
+    live.server.useInThisProcess();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(AudioDevices::resolve(MicrophonePreference::automatic()));
+    }
+}
+BENCHMARK(BM_ResolveWithAFreshConnection)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(40)
+        ->ReportAggregatesOnly(true);
+
+// A press answered from the monitor's list, from any thread and without the server.
+void BM_ResolveFromMemory(benchmark::State& state)
+{
+    LiveMicrophone& live = *LiveMicrophone::instance();
+    if (!live.device) {
+        state.SkipWithError(qPrintable(live.error));
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(live.monitor->resolve(MicrophonePreference::automatic()));
+    }
+}
+BENCHMARK(BM_ResolveFromMemory)->Unit(benchmark::kMicrosecond);
+
+// The audio side of a press as the session makes it on its main thread: the microphone resolved from the list,
+// then `start` until the capture runs.
+void BM_PressToRecording(benchmark::State& state)
+{
+    LiveMicrophone& live = *LiveMicrophone::instance();
+    if (!live.device) {
+        state.SkipWithError(qPrintable(live.error));
+        return;
+    }
+    live.server.useInThisProcess();
+    for (auto _ : state) {
+        const auto begin = Clock::now();
+        auto started = live.recorder.start(live.monitor->resolve(MicrophonePreference::automatic()));
+        const auto recording = Clock::now();
+        live.recorder.stop();
+        if (auto* error = std::get_if<AudioRecorderError>(&started)) {
+            state.SkipWithError(qPrintable(error->description()));
+            return;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(recording - begin).count());
+    }
+}
+BENCHMARK(BM_PressToRecording)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1)
