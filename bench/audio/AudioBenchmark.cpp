@@ -14,6 +14,8 @@
 #include <chrono>
 #include <fstream>
 #include <memory>
+#include <numbers>
+#include <random>
 #include <thread>
 #include <unistd.h>
 
@@ -24,10 +26,61 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
+// Something like a voice: a pulse train at a gliding pitch through three formant resonances, in syllables with
+// pauses.
+std::vector<float> speechLike(int rate, std::size_t frames)
+{
+    constexpr double twoPi = 2.0 * std::numbers::pi;
+    std::mt19937 generator(1);
+    std::uniform_real_distribution<double> jitter(-1.0, 1.0);
+    // Two-pole resonators at formant frequencies of an open vowel.
+    struct Resonator {
+        double a1, a2, gain, y1 = 0.0, y2 = 0.0;
+        Resonator(double frequency, double bandwidth, int rate)
+        {
+            const double r = std::exp(-std::numbers::pi * bandwidth / rate);
+            a1 = 2.0 * r * std::cos(twoPi * frequency / rate);
+            a2 = -r * r;
+            gain = 1.0 - r;
+        }
+        double step(double x)
+        {
+            const double y = gain * x + a1 * y1 + a2 * y2;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
+    };
+    Resonator formants[] = {{700, 130, rate}, {1220, 70, rate}, {2600, 160, rate}};
+    std::vector<float> samples(frames);
+    double phase = 0.0;
+    const std::size_t syllable = std::size_t(rate) / 4;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = double(i) / rate;
+        const double pitch = 120.0 + 30.0 * std::sin(twoPi * 0.7 * t);
+        phase += pitch / rate;
+        double excitation = 0.0;
+        if (phase >= 1.0) {
+            phase -= 1.0;
+            excitation = 1.0;
+        }
+        excitation += 0.02 * jitter(generator);
+        // Syllables of a quarter second: voiced for the first 70%, then a pause.
+        const double within = double(i % syllable) / double(syllable);
+        const double envelope = within < 0.7 ? std::sin(std::numbers::pi * within / 0.7) : 0.0;
+        double value = 0.0;
+        for (Resonator& formant : formants) {
+            value += formant.step(excitation);
+        }
+        samples[i] = float(std::clamp(3.0 * envelope * value, -0.9, 0.9));
+    }
+    return samples;
+}
+
 // Ten seconds of speech in the 10 ms buffers a 48 kHz stereo microphone delivers.
 std::vector<AudioBufferPtr> capturedBuffers(const AudioFormat& format, std::size_t seconds)
 {
-    const std::vector<float> speech = AudioSignals::speechLike(int(format.sampleRate), seconds * format.sampleRate);
+    const std::vector<float> speech = speechLike(int(format.sampleRate), seconds * format.sampleRate);
     const std::size_t piece = format.sampleRate / 100;
     std::vector<AudioBufferPtr> buffers;
     for (std::size_t from = 0; from + piece <= speech.size(); from += piece) {
@@ -119,7 +172,7 @@ struct LiveMicrophone {
             return;
         }
         feeder = std::make_unique<FifoFeeder>(microphone->fifo);
-        feeder->feedInRealTime(AudioSignals::speechLike(16000, 16000), 16000, 160);
+        feeder->feedInRealTime(speechLike(16000, 16000), 16000, 160);
         monitor = std::make_unique<AudioDeviceMonitor>();
         const auto deadline = Clock::now() + 5s;
         while (!device && Clock::now() < deadline) {
@@ -353,7 +406,7 @@ void BM_TenMinuteTakeMemory(benchmark::State& state)
     }
     constexpr std::size_t minutes = 10;
     constexpr std::size_t framesPerMinute = 60 * 16000;
-    const std::vector<float> second = AudioSignals::speechLike(16000, 16000);
+    const std::vector<float> second = speechLike(16000, 16000);
 
     for (auto _ : state) {
         AudioRecorder recorder;

@@ -138,11 +138,13 @@ void PulseSourceWatch::lost()
     if (m_phase == Phase::resting) {
         return;
     }
+    // Said once when a server that answered goes away, not for every attempt while there is none.
+    if (m_phase != Phase::connecting) {
+        qCInfo(lcAudio, "Lost the sound server; no microphones until it is back");
+    }
     dropContext();
     m_phase = Phase::resting;
     arm(m_retryDelay);
-    qCDebug(lcAudio, "No sound server for the microphone list; trying again in %lld ms",
-            static_cast<long long>(m_retryDelay.count()));
     m_retryDelay = std::min(m_retryDelay * 2, longestRetry);
     publish({});
 }

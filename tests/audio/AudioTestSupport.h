@@ -2,6 +2,7 @@
 
 #include "audio/AudioBuffer.h"
 #include "audio/AudioFormat.h"
+#include "audio/AudioInputDevice.h"
 
 #include <ostream>
 #include <vector>
@@ -13,20 +14,16 @@ inline void PrintTo(const AudioFormat& format, std::ostream* out)
     *out << format.description().toStdString();
 }
 
+inline void PrintTo(const AudioInputDevice& device, std::ostream* out)
+{
+    *out << device.id << ' ' << device.uid.toStdString() << " '" << Transport::text(device.transport).toStdString()
+         << "' " << device.name.toStdString();
+}
+
 template <typename Sample>
 AudioBufferPtr makeBuffer(const AudioFormat& format, std::vector<Sample> samples)
 {
     return std::make_shared<const AudioBuffer>(format, std::move(samples));
-}
-
-// One channel's samples as floats, whatever the layout and sample type.
-inline std::vector<float> channel(const AudioBuffer& buffer, std::uint32_t index)
-{
-    std::vector<float> samples(buffer.frameLength());
-    for (std::uint32_t frame = 0; frame < buffer.frameLength(); ++frame) {
-        samples[frame] = buffer.sample(index, frame);
-    }
-    return samples;
 }
 
 } // namespace sayloom

@@ -39,54 +39,6 @@ std::vector<float> noise(std::size_t frames, float amplitude, std::uint32_t seed
     return samples;
 }
 
-std::vector<float> speechLike(int rate, std::size_t frames, std::uint32_t seed)
-{
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<double> jitter(-1.0, 1.0);
-    // Two-pole resonators at formant frequencies of an open vowel.
-    struct Resonator {
-        double a1, a2, gain, y1 = 0.0, y2 = 0.0;
-        Resonator(double frequency, double bandwidth, int rate)
-        {
-            const double r = std::exp(-std::numbers::pi * bandwidth / rate);
-            a1 = 2.0 * r * std::cos(twoPi * frequency / rate);
-            a2 = -r * r;
-            gain = 1.0 - r;
-        }
-        double step(double x)
-        {
-            const double y = gain * x + a1 * y1 + a2 * y2;
-            y2 = y1;
-            y1 = y;
-            return y;
-        }
-    };
-    Resonator formants[] = {{700, 130, rate}, {1220, 70, rate}, {2600, 160, rate}};
-    std::vector<float> samples(frames);
-    double phase = 0.0;
-    const std::size_t syllable = std::size_t(rate) / 4;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double t = double(i) / rate;
-        const double pitch = 120.0 + 30.0 * std::sin(twoPi * 0.7 * t);
-        phase += pitch / rate;
-        double excitation = 0.0;
-        if (phase >= 1.0) {
-            phase -= 1.0;
-            excitation = 1.0;
-        }
-        excitation += 0.02 * jitter(generator);
-        // Syllables of a quarter second: voiced for the first 70%, then a pause.
-        const double within = double(i % syllable) / double(syllable);
-        const double envelope = within < 0.7 ? std::sin(std::numbers::pi * within / 0.7) : 0.0;
-        double value = 0.0;
-        for (Resonator& formant : formants) {
-            value += formant.step(excitation);
-        }
-        samples[i] = float(std::clamp(3.0 * envelope * value, -0.9, 0.9));
-    }
-    return samples;
-}
-
 std::vector<std::int16_t> toInt16(const std::vector<float>& samples)
 {
     std::vector<std::int16_t> result(samples.size());

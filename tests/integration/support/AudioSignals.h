@@ -11,9 +11,6 @@ std::vector<float> sine(double frequency, int rate, std::size_t frames, float am
 std::vector<float> square(double frequency, int rate, std::size_t frames, float amplitude);
 // Uniform white noise in [-amplitude, amplitude], the same for the same seed.
 std::vector<float> noise(std::size_t frames, float amplitude, std::uint32_t seed);
-// Something like a voice: a pulse train at a gliding pitch through three formant resonances, in syllables with
-// pauses; never identical from one place to another, so a piece of it can be found again.
-std::vector<float> speechLike(int rate, std::size_t frames, std::uint32_t seed = 1);
 
 std::vector<std::int16_t> toInt16(const std::vector<float>& samples);
 

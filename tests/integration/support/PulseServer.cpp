@@ -92,11 +92,6 @@ void PulseServer::stop()
             return;
         }
     }
-    kill();
-}
-
-void PulseServer::kill()
-{
     if (m_daemon.state() != QProcess::NotRunning) {
         m_daemon.kill();
         m_daemon.waitForFinished(3000);
@@ -130,8 +125,7 @@ bool PulseServer::pactl(const QStringList& arguments, QString* output) const
 }
 
 std::optional<PulseServer::Microphone> PulseServer::addMicrophone(const QString& name, const QString& description,
-                                                                  const QMap<QString, QString>& properties, int rate,
-                                                                  int channels)
+                                                                  const QMap<QString, QString>& properties)
 {
     // Each property as key="value", so descriptions with spaces survive the daemon's argument parser.
     QStringList pairs{u"device.description=\"" + description + u'"'};
@@ -141,22 +135,12 @@ std::optional<PulseServer::Microphone> PulseServer::addMicrophone(const QString&
     const QString fifo = m_folder.path() + u'/' + name + u".fifo";
     QString index;
     if (!pactl({QStringLiteral("load-module"), QStringLiteral("module-pipe-source"), u"source_name=" + name,
-                u"file=" + fifo, QStringLiteral("format=float32le"), u"rate=" + QString::number(rate),
-                u"channels=" + QString::number(channels), u"source_properties='" + pairs.join(u' ') + u"'"},
+                u"file=" + fifo, QStringLiteral("format=float32le"), QStringLiteral("rate=16000"),
+                QStringLiteral("channels=1"), u"source_properties='" + pairs.join(u' ') + u"'"},
                &index)) {
         return std::nullopt;
     }
     return Microphone{name, fifo, index.toInt()};
-}
-
-bool PulseServer::addSink(const QString& name)
-{
-    return pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"), u"sink_name=" + name});
-}
-
-bool PulseServer::unloadModule(int module)
-{
-    return pactl({QStringLiteral("unload-module"), QString::number(module)});
 }
 
 bool PulseServer::setDefaultSource(const QString& name)

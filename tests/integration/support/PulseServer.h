@@ -30,25 +30,20 @@ public:
     PulseServer& operator=(const PulseServer&) = delete;
     ~PulseServer() { stop(); }
 
-    // Starts the daemon and waits (at most a few seconds) until it answers; on failure `error` says why.
+    // Starts the daemon and waits (at most a few seconds) until it answers; on failure `error` says why. After
+    // `stop` it starts again on the same socket, with no devices, as a restarted sound server would.
     bool start(QString* error = nullptr);
     // Asks the daemon to quit, and kills it when it does not.
     void stop();
-    // Kills the daemon at once, as a crash would.
-    void kill();
     // Stops the daemon's process without ending it: its socket still takes connections, but nothing answers.
     void freeze();
 
     // Points PULSE_SERVER at this daemon.
     void useInThisProcess() const;
 
-    // A float32 pipe source (16 kHz mono unless told otherwise) with these extra source properties.
+    // A 16 kHz mono float32 pipe source with these extra source properties.
     std::optional<Microphone> addMicrophone(const QString& name, const QString& description,
-                                            const QMap<QString, QString>& properties = {}, int rate = 16000,
-                                            int channels = 1);
-    // A null sink, whose monitor is a source that is no microphone.
-    bool addSink(const QString& name);
-    bool unloadModule(int module);
+                                            const QMap<QString, QString>& properties = {});
     bool setDefaultSource(const QString& name);
 
     // Runs pactl against this daemon; its standard output goes to `output`.
