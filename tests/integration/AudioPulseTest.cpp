@@ -215,8 +215,10 @@ TEST_F(AudioPulse, TheListAndTheRecorderOutliveTheServer)
     EXPECT_EQ(uidOf(monitor.resolve(automatic)), u"(none)"_s);
     EXPECT_EQ(uidOf(monitor.resolve(MicrophonePreference::device(u"builtin"_s))), u"(none)"_s);
     EXPECT_EQ(AudioDevices::defaultInputID(), std::nullopt);
+    timer.restart();
     EXPECT_EQ(std::get<AudioRecorderError>(recorder.start(monitor.resolve(automatic))),
               AudioRecorderError::soundServer(u"Connection refused"_s));
+    EXPECT_LT(timer.elapsed(), 2000 + 2000);
 
     // Back, but with no microphone yet, then only the monitor of an output: nothing to record from.
     ASSERT_NO_FATAL_FAILURE(startServer(m_server));
