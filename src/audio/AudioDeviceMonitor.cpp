@@ -5,6 +5,20 @@
 
 namespace sayloom {
 
+namespace {
+
+PulseSourceWatch::Snapshot current(PulseSourceWatch& watch)
+{
+    PulseSourceWatch::Snapshot snapshot = watch.snapshot();
+    if (snapshot.devices.isEmpty()) {
+        // The answer is still the empty list; the next one may not be.
+        watch.retrySoon();
+    }
+    return snapshot;
+}
+
+} // namespace
+
 AudioDeviceMonitor::AudioDeviceMonitor(QObject* parent)
     : QObject(parent)
 {
@@ -19,17 +33,17 @@ AudioDeviceMonitor::~AudioDeviceMonitor() = default;
 
 QList<AudioInputDevice> AudioDeviceMonitor::inputDevices() const
 {
-    return m_watch->snapshot().devices;
+    return current(*m_watch).devices;
 }
 
 std::optional<std::uint32_t> AudioDeviceMonitor::defaultInputID() const
 {
-    return m_watch->snapshot().defaultID;
+    return current(*m_watch).defaultID;
 }
 
 std::optional<AudioInputDevice> AudioDeviceMonitor::resolve(const MicrophonePreference& preference) const
 {
-    const PulseSourceWatch::Snapshot snapshot = m_watch->snapshot();
+    const PulseSourceWatch::Snapshot snapshot = current(*m_watch);
     return AudioDevices::resolve(preference, snapshot.devices, snapshot.defaultID);
 }
 

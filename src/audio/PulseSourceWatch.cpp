@@ -67,6 +67,19 @@ PulseSourceWatch::Snapshot PulseSourceWatch::firstSnapshot(std::chrono::millisec
     return m_snapshot;
 }
 
+void PulseSourceWatch::retrySoon()
+{
+    if (!m_mainloop) {
+        return;
+    }
+    pa_threaded_mainloop_lock(m_mainloop);
+    if (m_phase == Phase::resting) {
+        m_retryDelay = firstRetry;
+        arm(std::chrono::milliseconds(1));
+    }
+    pa_threaded_mainloop_unlock(m_mainloop);
+}
+
 void PulseSourceWatch::connect()
 {
     m_phase = Phase::connecting;

@@ -44,6 +44,9 @@ public:
     // The snapshot once the first connection has an answer (the server's list, or nothing when it cannot be
     // reached), waiting at most `timeout` for it.
     Snapshot firstSnapshot(std::chrono::milliseconds timeout) const;
+    // Without a connection, tries the server now instead of after the current delay (up to 30 s): someone needs
+    // the list, and a server that came back should not wait for the next attempt. Returns at once.
+    void retrySoon();
 
 private:
     enum class Phase {
