@@ -54,6 +54,7 @@ public:
     Preferences& preferences() { return m_preferences; }
     DictionaryStore& dictionary() { return m_dictionary; }
     HistoryStore& history() { return m_history; }
+    InputDevices& inputDevices() { return m_inputDevices; }
 
 private:
     QSettingsStore m_settings;
