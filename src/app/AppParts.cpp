@@ -28,14 +28,7 @@ SessionParts AppParts::sessionParts(const DesktopParts& desktop)
                         .inputDevices = m_inputDevices,
                         .engine = m_engine,
                         .languageModel = m_languageModel,
-                        .hotkeyMonitor = desktop.hotkeyMonitor,
-                        .overlay = desktop.overlay,
-                        .inserter = desktop.inserter,
-                        .permissions = desktop.permissions,
-                        .accessibility = desktop.accessibility,
-                        .activeApplication = desktop.activeApplication,
-                        .clipboard = desktop.clipboard,
-                        .sounds = desktop.sounds};
+                        .desktop = desktop};
 }
 
 } // namespace sayloom

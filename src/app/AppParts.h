@@ -15,28 +15,6 @@
 
 namespace sayloom {
 
-class AccessibilityTrust;
-class ActiveApplication;
-class Clipboard;
-class HotkeyMonitor;
-class Overlay;
-class Permissions;
-class Sounds;
-class TextInserter;
-
-// What the desktop gives the session: the trigger key, the pill, pasting, permissions, the active window, the
-// clipboard and the cues.
-struct DesktopParts {
-    HotkeyMonitor& hotkeyMonitor;
-    Overlay& overlay;
-    TextInserter& inserter;
-    Permissions& permissions;
-    AccessibilityTrust& accessibility;
-    ActiveApplication& activeApplication;
-    Clipboard& clipboard;
-    Sounds& sounds;
-};
-
 // The real parts that are the same on every desktop, built once and owned for the life of the application: the
 // settings, the dictionary and the history over the user's files in their standard places, the recorder and the
 // live microphone list, the speech engine, the local language model (which follows its settings and checks the

@@ -21,6 +21,19 @@ class Sounds;
 class TextInserter;
 class TranscriptionEngine;
 
+// What the desktop gives the session: the trigger key, the pill, pasting, permissions, the active window, the
+// clipboard and the cues.
+struct DesktopParts {
+    HotkeyMonitor& hotkeyMonitor;
+    Overlay& overlay;
+    TextInserter& inserter;
+    Permissions& permissions;
+    AccessibilityTrust& accessibility;
+    ActiveApplication& activeApplication;
+    Clipboard& clipboard;
+    Sounds& sounds;
+};
+
 // Everything the session works with, handed over when it is built. The referenced parts must outlive it.
 struct SessionParts {
     Clock& clock;
@@ -31,14 +44,7 @@ struct SessionParts {
     InputDevices& inputDevices;
     TranscriptionEngine& engine;
     std::shared_ptr<LanguageModel> languageModel;
-    HotkeyMonitor& hotkeyMonitor;
-    Overlay& overlay;
-    TextInserter& inserter;
-    Permissions& permissions;
-    AccessibilityTrust& accessibility;
-    ActiveApplication& activeApplication;
-    Clipboard& clipboard;
-    Sounds& sounds;
+    DesktopParts desktop;
 };
 
 } // namespace sayloom

@@ -54,22 +54,16 @@ public:
         preferences = std::make_unique<Preferences>(*settings);
         dictionary = std::make_unique<DictionaryStore>(path(QStringLiteral("Dictionary.txt")), settings->settings());
         history = std::make_unique<HistoryStore>(path(QStringLiteral("History.json")), settings->settings());
-        state = std::make_unique<AppState>(SessionParts{.clock = clock,
-                                                        .preferences = *preferences,
-                                                        .dictionary = *dictionary,
-                                                        .history = *history,
-                                                        .recorder = recorder,
-                                                        .inputDevices = desktop,
-                                                        .engine = engine,
-                                                        .languageModel = model,
-                                                        .hotkeyMonitor = hotkeys,
-                                                        .overlay = desktop,
-                                                        .inserter = desktop,
-                                                        .permissions = desktop,
-                                                        .accessibility = desktop,
-                                                        .activeApplication = desktop,
-                                                        .clipboard = desktop,
-                                                        .sounds = desktop});
+        state = std::make_unique<AppState>(
+                SessionParts{.clock = clock,
+                             .preferences = *preferences,
+                             .dictionary = *dictionary,
+                             .history = *history,
+                             .recorder = recorder,
+                             .inputDevices = desktop,
+                             .engine = engine,
+                             .languageModel = model,
+                             .desktop = {hotkeys, desktop, desktop, desktop, desktop, desktop, desktop, desktop}});
     }
     void buildAndStart() { build(), state->start(), pump(); }
 
