@@ -22,4 +22,13 @@ int runBenchmarks(int argc, char** argv, const QString& loggingRules)
     return 0;
 }
 
+void timedTakes(benchmark::internal::Benchmark* benchmark)
+{
+    benchmark->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1)
+            ->Repetitions(40)
+            ->ReportAggregatesOnly(true);
+}
+
 } // namespace sayloom

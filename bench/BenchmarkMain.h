@@ -2,11 +2,17 @@
 
 #include <QString>
 
+#include <benchmark/benchmark.h>
+
 namespace sayloom {
 
 // The shared body of every benchmark program's main: an application object for the event loops that watches,
 // network replies and coroutines need, logging rules that keep per-iteration log lines from burying the results,
 // then Google Benchmark with the command line. Returns the exit status.
 int runBenchmarks(int argc, char** argv, const QString& loggingRules = {});
+
+// For benchmarks that time one take by hand per repetition: 40 repetitions in milliseconds, reported as their mean,
+// median and spread. Use with Apply().
+void timedTakes(benchmark::internal::Benchmark* benchmark);
 
 } // namespace sayloom

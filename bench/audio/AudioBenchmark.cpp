@@ -202,6 +202,19 @@ struct LiveMicrophone {
         }
         return live;
     }
+
+    // The microphone with this process talking to its daemon, or nothing when it could not be set up (the
+    // benchmark is then skipped with the reason).
+    static LiveMicrophone* orSkip(benchmark::State& state)
+    {
+        LiveMicrophone& live = *instance();
+        if (!live.device) {
+            state.SkipWithError(qPrintable(live.error));
+            return nullptr;
+        }
+        live.server.useInThisProcess();
+        return &live;
+    }
 };
 
 // Measures one take: from `start` until its first chunk is in the consumer's hands.
@@ -231,12 +244,11 @@ bool timeFirstChunk(benchmark::State& state, AudioRecorder& recorder, const Audi
 // The session's case: one recorder for the whole run, a new take each time.
 void BM_StartToFirstChunk(benchmark::State& state)
 {
-    LiveMicrophone& live = *LiveMicrophone::instance();
-    if (!live.device) {
-        state.SkipWithError(qPrintable(live.error));
+    LiveMicrophone* found = LiveMicrophone::orSkip(state);
+    if (!found) {
         return;
     }
-    live.server.useInThisProcess();
+    LiveMicrophone& live = *found;
     // The first take of a recorder also starts its capture thread and connects; that has its own benchmark.
     if (!live.warm && !timeFirstChunk(state, live.recorder, *live.device)) {
         return;
@@ -248,22 +260,16 @@ void BM_StartToFirstChunk(benchmark::State& state)
         }
     }
 }
-BENCHMARK(BM_StartToFirstChunk)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1)
-        ->Repetitions(40)
-        ->ReportAggregatesOnly(true);
+BENCHMARK(BM_StartToFirstChunk)->Apply(timedTakes);
 
 // The very first take of a process: the capture thread and the server connection are made too.
 void BM_StartToFirstChunkNewRecorder(benchmark::State& state)
 {
-    LiveMicrophone& live = *LiveMicrophone::instance();
-    if (!live.device) {
-        state.SkipWithError(qPrintable(live.error));
+    LiveMicrophone* found = LiveMicrophone::orSkip(state);
+    if (!found) {
         return;
     }
-    live.server.useInThisProcess();
+    LiveMicrophone& live = *found;
     for (auto _ : state) {
         AudioRecorder recorder;
         if (!timeFirstChunk(state, recorder, *live.device)) {
@@ -271,24 +277,18 @@ void BM_StartToFirstChunkNewRecorder(benchmark::State& state)
         }
     }
 }
-BENCHMARK(BM_StartToFirstChunkNewRecorder)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1)
-        ->Repetitions(40)
-        ->ReportAggregatesOnly(true);
+BENCHMARK(BM_StartToFirstChunkNewRecorder)->Apply(timedTakes);
 
 // The main thread's share of a press on the recorder's side: `start` until it returns with the capture running, with
 // the device the list gave and with none (the server's default, found by name), and the `stop` after it. The
 // recorder is the session's, kept from take to take.
 void BM_RecorderStart(benchmark::State& state)
 {
-    LiveMicrophone& live = *LiveMicrophone::instance();
-    if (!live.device) {
-        state.SkipWithError(qPrintable(live.error));
+    LiveMicrophone* found = LiveMicrophone::orSkip(state);
+    if (!found) {
         return;
     }
-    live.server.useInThisProcess();
+    LiveMicrophone& live = *found;
     const std::optional<AudioInputDevice> device = state.range(0) != 0 ? live.device : std::nullopt;
     for (auto _ : state) {
         const auto begin = Clock::now();
@@ -304,25 +304,16 @@ void BM_RecorderStart(benchmark::State& state)
         state.counters["stop_ms"] = std::chrono::duration<double, std::milli>(stopped - returned).count();
     }
 }
-BENCHMARK(BM_RecorderStart)
-        ->ArgName("device")
-        ->Arg(1)
-        ->Arg(0)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1)
-        ->Repetitions(40)
-        ->ReportAggregatesOnly(true);
+BENCHMARK(BM_RecorderStart)->ArgName("device")->Arg(1)->Arg(0)->Apply(timedTakes);
 
 // What each press cost before the list was kept: a new connection that asks the server for its sources.
 void BM_ResolveWithAFreshConnection(benchmark::State& state)
 {
-    LiveMicrophone& live = *LiveMicrophone::instance();
-    if (!live.device) {
-        state.SkipWithError(qPrintable(live.error));
+    LiveMicrophone* found = LiveMicrophone::orSkip(state);
+    if (!found) {
         return;
     }
-    live.server.useInThisProcess();
+    LiveMicrophone& live = *found;
     for (auto _ : state) {
         benchmark::DoNotOptimize(AudioDevices::resolve(MicrophonePreference::automatic()));
     }
@@ -337,11 +328,11 @@ BENCHMARK(BM_ResolveWithAFreshConnection)
 // A press answered from the monitor's list, from any thread and without the server.
 void BM_ResolveFromMemory(benchmark::State& state)
 {
-    LiveMicrophone& live = *LiveMicrophone::instance();
-    if (!live.device) {
-        state.SkipWithError(qPrintable(live.error));
+    LiveMicrophone* found = LiveMicrophone::orSkip(state);
+    if (!found) {
         return;
     }
+    LiveMicrophone& live = *found;
     for (auto _ : state) {
         benchmark::DoNotOptimize(live.monitor->resolve(MicrophonePreference::automatic()));
     }
@@ -352,12 +343,11 @@ BENCHMARK(BM_ResolveFromMemory)->Unit(benchmark::kMicrosecond);
 // then `start` until the capture runs.
 void BM_PressToRecording(benchmark::State& state)
 {
-    LiveMicrophone& live = *LiveMicrophone::instance();
-    if (!live.device) {
-        state.SkipWithError(qPrintable(live.error));
+    LiveMicrophone* found = LiveMicrophone::orSkip(state);
+    if (!found) {
         return;
     }
-    live.server.useInThisProcess();
+    LiveMicrophone& live = *found;
     for (auto _ : state) {
         const auto begin = Clock::now();
         auto started = live.recorder.start(live.monitor->resolve(MicrophonePreference::automatic()));
@@ -370,12 +360,7 @@ void BM_PressToRecording(benchmark::State& state)
         state.SetIterationTime(std::chrono::duration<double>(recording - begin).count());
     }
 }
-BENCHMARK(BM_PressToRecording)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1)
-        ->Repetitions(40)
-        ->ReportAggregatesOnly(true);
+BENCHMARK(BM_PressToRecording)->Apply(timedTakes);
 
 long residentKilobytes()
 {

@@ -135,12 +135,7 @@ void BM_PressToRecording(benchmark::State& benchmarkState)
         live.cancel();
     }
 }
-BENCHMARK(BM_PressToRecording)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1)
-        ->Repetitions(40)
-        ->ReportAggregatesOnly(true);
+BENCHMARK(BM_PressToRecording)->Apply(timedTakes);
 
 // The same press with the sound server gone: it must fail at once with the recorder's own message, and once the
 // server is back the next press records again.
@@ -168,12 +163,7 @@ void BM_PressWithTheServerStopped(benchmark::State& benchmarkState)
     }
     live.cancel();
 }
-BENCHMARK(BM_PressWithTheServerStopped)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1)
-        ->Repetitions(10)
-        ->ReportAggregatesOnly(true);
+BENCHMARK(BM_PressWithTheServerStopped)->Apply(timedTakes)->Repetitions(10);
 
 } // namespace
 
