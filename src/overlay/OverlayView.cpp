@@ -226,9 +226,10 @@ void OverlayView::updateMask()
         }
         return;
     }
-    // A window mask has no antialiasing; rounding outwards keeps the capsule's soft edge inside it.
+    // A window mask has no antialiasing: cut on the capsule's own outline, so no dark fringe of the edge's
+    // blending with nothing shows around it.
     QPainterPath path;
-    const QRectF capsule = capsuleRect().adjusted(-1, -1, 1, 1);
+    const QRectF capsule = capsuleRect();
     path.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
     setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
