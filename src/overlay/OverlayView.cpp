@@ -273,11 +273,15 @@ void OverlayView::paintEvent(QPaintEvent*)
         paintLeading(painter, m_to, capsule, progress);
         return;
     }
-    if (!fromHidden && progress < 1.0) {
-        paintContent(painter, m_from, capsule, 1.0 - progress);
+    // The old content is gone before the new one is half in, so the two never read as one jumble while the
+    // capsule changes width.
+    const qreal outgoing = std::clamp(1.0 - progress / 0.4, 0.0, 1.0);
+    const qreal incoming = std::clamp((progress - 0.3) / 0.7, 0.0, 1.0);
+    if (!fromHidden && outgoing > 0.0) {
+        paintContent(painter, m_from, capsule, outgoing);
     }
     if (!toHidden) {
-        paintContent(painter, m_to, capsule, fromHidden ? 1.0 : progress);
+        paintContent(painter, m_to, capsule, fromHidden ? 1.0 : incoming);
     }
 }
 
