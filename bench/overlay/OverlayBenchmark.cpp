@@ -32,7 +32,7 @@ double processCpuSeconds()
 void runFor(std::chrono::milliseconds duration)
 {
     bool done = false;
-    QTimer::singleShot(duration, [&done] { done = true; });
+    QTimer::singleShot(duration, Qt::PreciseTimer, [&done] { done = true; });
     while (!done) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
