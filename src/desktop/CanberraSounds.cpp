@@ -10,6 +10,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace sayloom {
 
@@ -56,10 +57,21 @@ struct CanberraSounds::Worker {
     bool stopping = false;
     bool finished = false;
 
-    // The thread owns the context from creation to destruction; only `pending` and the flags cross threads.
+    // Destroying a context that has played unloads libcanberra's backend while the backend's own playback thread
+    // may still be running in it, which crashes; such a context is left alone for the rest of the process. Only a
+    // context that never played is destroyed.
+    static void retire(ca_context* context, bool played)
+    {
+        if (context != nullptr && !played) {
+            ca_context_destroy(context);
+        }
+    }
+
+    // The thread owns the context; only `pending` and the flags cross threads.
     static void run(const std::shared_ptr<Worker>& self)
     {
         ca_context* context = nullptr;
+        bool played = false;
         for (;;) {
             Request request;
             {
@@ -74,6 +86,7 @@ struct CanberraSounds::Worker {
             // Connecting is tried again for every cue, so a sound server that comes back is used from then on.
             if (context == nullptr) {
                 context = openContext();
+                played = false;
             }
             if (context == nullptr || Clock::now() - request.asked > staleAfter) {
                 continue;
@@ -82,16 +95,15 @@ struct CanberraSounds::Worker {
                     ca_context_play(context, 0, CA_PROP_MEDIA_FILENAME, request.file.constData(),
                                     CA_PROP_CANBERRA_VOLUME, request.decibels.constData(), CA_PROP_EVENT_DESCRIPTION,
                                     request.description.constData(), CA_PROP_MEDIA_ROLE, "event", nullptr);
-            if (error != CA_SUCCESS) {
+            if (error == CA_SUCCESS) {
+                played = true;
+            } else {
                 qCDebug(lcDesktop, "Cue not played: %s", ca_strerror(error));
                 // A server that went away leaves the context unusable; the next cue starts afresh.
-                ca_context_destroy(context);
-                context = nullptr;
+                retire(std::exchange(context, nullptr), played);
             }
         }
-        if (context != nullptr) {
-            ca_context_destroy(context);
-        }
+        retire(context, played);
         std::lock_guard lock(self->mutex);
         self->finished = true;
         self->changed.notify_all();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace sayloom {
 
@@ -20,7 +21,9 @@ QString DataFiles::find(const QString& name)
             return file.absoluteFilePath();
         }
     }
-    return {};
+    // A program installed away from its files, as some packages do with their binaries, still finds them in the
+    // standard data folders.
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, u"sayloom/" + name);
 }
 
 } // namespace sayloom
