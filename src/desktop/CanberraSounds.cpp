@@ -3,6 +3,8 @@
 #include "desktop/DataFiles.h"
 #include "desktop/DesktopLog.h"
 
+#include <QFile>
+
 #include <canberra.h>
 #include <chrono>
 #include <cmath>
@@ -144,7 +146,7 @@ void CanberraSounds::play(Cue cue, float volume)
     }
     std::lock_guard lock(m_worker->mutex);
     m_worker->pending = Worker::Request{
-            .file = file.toLocal8Bit(),
+            .file = QFile::encodeName(file),
             .decibels = gain->toLatin1(),
             .description =
                     cue == Cue::begin ? QByteArrayLiteral("Recording started") : QByteArrayLiteral("Recording stopped"),
