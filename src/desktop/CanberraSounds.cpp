@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 // A cue belongs to the moment it marks; one that would start later than this is worse than none.
 constexpr auto staleAfter = 500ms;
 // How long the destructor waits for the thread; past that a thread stuck on a hung server is left to itself.
-constexpr auto joinWait = 1s;
+constexpr auto joinWait = 250ms;
 
 ca_context* openContext()
 {
