@@ -105,6 +105,9 @@ std::optional<QString> Autostart::setEnabled(bool enabled)
     if (entry.isEmpty()) {
         return failure(QStringLiteral("there is no configuration folder to keep them in"));
     }
+    if (enabled && m_program.isEmpty()) {
+        return failure(QStringLiteral("the program doesn't know where it is installed"));
+    }
     if (enabled) {
         const std::optional<QString> exec = execArgument(QFileInfo(m_program).absoluteFilePath());
         if (!exec) {

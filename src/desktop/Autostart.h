@@ -14,7 +14,7 @@ class Autostart final {
 public:
     static QString fileName() { return QStringLiteral("app.sayloom.Sayloom.desktop"); }
 
-    // `program` is what the entry starts; empty means the running program.
+    // `program` is what the entry starts; empty means the running program (known once a QCoreApplication exists).
     explicit Autostart(QString program = {});
     Autostart(const Autostart&) = delete;
     Autostart& operator=(const Autostart&) = delete;
