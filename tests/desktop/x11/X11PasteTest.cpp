@@ -1,6 +1,7 @@
 #include "X11TestSupport.h"
 #include "desktop/x11/X11AccessibilityTrust.h"
 #include "desktop/x11/X11ActiveWindow.h"
+#include "desktop/x11/X11Clipboard.h"
 #include "desktop/x11/X11Compositor.h"
 #include "desktop/x11/X11TextInserter.h"
 #include "support/Printers.h"
@@ -13,7 +14,7 @@
 namespace sayloom::testing {
 namespace {
 
-using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 // Runs an insertion to its end with the event loop running, and says when the keystroke has been posted.
 bool insertAndWait(X11TextInserter& inserter, const QString& text, std::optional<RunningApplication> target,
@@ -94,6 +95,10 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     }));
     EXPECT_EQ(editor.clipboard().value(QStringLiteral("text/plain")), QByteArrayLiteral("theirs"));
     EXPECT_EQ(editor.text(), text + u" more");
+
+    // Text left for the user stays, as plain text, and is not marked transient.
+    X11Clipboard().setText(QStringLiteral("kept"));
+    EXPECT_EQ(editor.clipboard().keys(), QStringList({u"text/plain"_s, u"text/plain;charset=utf-8"_s}));
 
     // Terminals: the keystroke they paste with; xterm pastes PRIMARY, which holds the text meanwhile.
     for (const auto& [windowClass, keystroke] : {std::pair{"kitty", "Ctrl+Shift+V"}, {"XTerm", "Shift+Ins"}}) {
