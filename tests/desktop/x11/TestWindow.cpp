@@ -1,17 +1,13 @@
-// A window to paste into, for the X11 tests: a focused text field that reports on standard output what it
-// receives ("key <sequence>" for each key press but modifiers, "text <hex UTF-8>" for each change), and commands on
-// standard input that work the clipboard like another program would:
-//   copy <hex>            copies the text
-//   copy-with-image <hex> copies the text and a small PNG image
-//   dump                  prints "format <name> <hex data>" for each clipboard format, then "end"
-//   dump-primary          the same for the PRIMARY selection
-// The first argument, when given, is the window's class (WM_CLASS); the instance comes from RESOURCE_NAME.
+// A window to paste into, for the X11 tests: a focused text field that reports on standard output what it gets
+// ("key <sequence>" for each key press but modifiers, "text <hex UTF-8>" for each change), and commands on
+// standard input that work the clipboard like another program: "copy <hex>" and "copy-with-image <hex>" copy text
+// (and a small PNG), "dump" and "dump-primary" print "format <name> <hex data>" per format, then "end". The first
+// argument, when given, is the window's WM_CLASS class; the instance comes from RESOURCE_NAME.
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
 #include <QImage>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
@@ -31,51 +27,39 @@ class KeyLog final : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if (key->key() == Qt::Key_Control || key->key() == Qt::Key_Shift || key->key() == Qt::Key_Alt) {
-                return false;
-            }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+            !QList{Qt::Key_Control, Qt::Key_Shift, Qt::Key_Alt}.contains(key->key())) {
             say("key " + QKeySequence(key->keyCombination()).toString().toUtf8());
         }
         return false;
     }
 };
 
-void dump(QClipboard::Mode mode)
+void obey(const QList<QByteArray>& words)
 {
-    if (const QMimeData* data = QApplication::clipboard()->mimeData(mode)) {
-        for (const QString& format : data->formats()) {
-            say("format " + format.toUtf8() + ' ' + data->data(format).toHex());
-        }
-    }
-    say("end");
-}
-
-void obey(const QByteArray& line)
-{
-    const QList<QByteArray> words = line.split(' ');
-    const QByteArray command = words.value(0);
-    const QString text = QString::fromUtf8(QByteArray::fromHex(words.value(1)));
-    if (command == "copy") {
-        QApplication::clipboard()->setText(text);
-        say("copied");
-    } else if (command == "copy-with-image") {
+    auto* data = new QMimeData;
+    data->setText(QString::fromUtf8(QByteArray::fromHex(words.value(1))));
+    if (words[0] == "copy-with-image") {
         QImage image(4, 3, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
         QBuffer png;
         png.open(QIODevice::WriteOnly);
         image.save(&png, "PNG");
-        auto* data = new QMimeData;
-        data->setText(text);
         data->setData(QStringLiteral("image/png"), png.data());
-        QApplication::clipboard()->setMimeData(data);
-        say("copied");
-    } else if (command == "dump") {
-        dump(QClipboard::Clipboard);
-    } else if (command == "dump-primary") {
-        dump(QClipboard::Selection);
     }
+    if (words[0].startsWith("copy")) {
+        QApplication::clipboard()->setMimeData(data);
+        return say("copied");
+    }
+    delete data;
+    const auto mode = words[0] == "dump-primary" ? QClipboard::Selection : QClipboard::Clipboard;
+    if (const QMimeData* current = QApplication::clipboard()->mimeData(mode)) {
+        for (const QString& format : current->formats()) {
+            say("format " + format.toUtf8() + ' ' + current->data(format).toHex());
+        }
+    }
+    say("end");
 }
 
 } // namespace
@@ -88,29 +72,23 @@ int main(int argc, char* argv[])
     }
     KeyLog keyLog;
     application.installEventFilter(&keyLog);
-
     QPlainTextEdit editor;
-    editor.setWindowTitle(QStringLiteral("Sayloom test window"));
-    editor.resize(400, 200);
     QObject::connect(&editor, &QPlainTextEdit::textChanged,
                      [&editor] { say("text " + editor.toPlainText().toUtf8().toHex()); });
     editor.show();
     editor.activateWindow();
-    editor.setFocus();
 
     QByteArray pending;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&pending, &input] {
+    QObject::connect(&input, &QSocketNotifier::activated, [&pending] {
         char buffer[4096];
         const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (count <= 0) {
-            input.setEnabled(false);
-            QApplication::quit();
-            return;
+            return QApplication::quit();
         }
         pending.append(buffer, count);
         for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-            obey(pending.left(end));
+            obey(pending.left(end).split(' '));
             pending.remove(0, end + 1);
         }
     });

@@ -3,21 +3,16 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <cstring>
 #include <gtest/gtest.h>
 
-namespace sayloom::testing {
-
 namespace {
-XServer* server = nullptr;
+sayloom::XServer* server = nullptr;
 } // namespace
 
-XServer& xServer()
+sayloom::XServer& sayloom::testing::xServer()
 {
     return *server;
 }
-
-} // namespace sayloom::testing
 
 // One private X server for the whole program, started before the application object so that Qt connects to it.
 int main(int argc, char* argv[])
@@ -26,14 +21,13 @@ int main(int argc, char* argv[])
     if (::testing::GTEST_FLAG(list_tests)) {
         return RUN_ALL_TESTS();
     }
-    sayloom::XServer server;
-    QString error;
-    if (!server.start(&error)) {
-        std::fprintf(stderr, "cannot start a private X server: %s\n", error.toLocal8Bit().constData());
+    sayloom::XServer xServer;
+    if (QString error; !xServer.start(&error)) {
+        std::fprintf(stderr, "cannot start a private X server: %s\n", qPrintable(error));
         return 1;
     }
-    server.useInThisProcess();
-    sayloom::testing::server = &server;
+    xServer.useInThisProcess();
+    server = &xServer;
     QGuiApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

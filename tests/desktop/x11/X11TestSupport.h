@@ -4,106 +4,89 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QProcess>
-#include <QThread>
 
 #include <functional>
 
 namespace sayloom::testing {
 
-// The private X server every test of this program runs on, started by its main().
+// The private X server all tests of this program run on, started by its main().
 XServer& xServer();
 
-// Runs the event loop (this process serves its clipboard meanwhile) until `done` or `timeout`.
+// Runs the event loop (this process serves its clipboard meanwhile) until `done` or `timeout` milliseconds.
 inline bool pumpUntil(const std::function<bool()>& done, int timeout = 3000)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() > timeout) {
-            return false;
-        }
+    while (!done() && elapsed.elapsed() < timeout) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
     }
-    return true;
+    return done();
 }
 
-// The test window program on the private server, with what it printed and a way to give it commands.
+// The test window program on the private server: what it printed, and commands to it.
 class TestWindowProcess final {
 public:
-    // `windowClass` is its WM_CLASS class, `instance` the instance.
     TestWindowProcess(const QString& windowClass, const QString& instance)
     {
         QProcessEnvironment environment = xServer().environment();
         environment.insert(QStringLiteral("RESOURCE_NAME"), instance);
         m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
             while (m_process.canReadLine()) {
                 lines << QString::fromUtf8(m_process.readLine()).trimmed();
             }
         });
         m_process.start(QStringLiteral(SAYLOOM_TEST_WINDOW), {windowClass});
-        pumpUntil([this] { return !lines.isEmpty(); });
-        pid = lines.value(0).section(u' ', 1).toLongLong();
+        pid = next({QStringLiteral("ready")}).section(u' ', 1).toLongLong();
     }
     ~TestWindowProcess()
     {
         m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(2000)) {
-            m_process.kill();
-            m_process.waitForFinished(1000);
-        }
+        m_process.waitForFinished(2000);
     }
 
     void command(const QString& command, const QString& text = {})
     {
         m_process.write(command.toUtf8() + ' ' + text.toUtf8().toHex() + '\n');
     }
-    // The first line from here on that starts with `prefix` (or `other`), waiting for it; empty when none came.
-    QString next(const QString& prefix, const QString& other = {})
+    // The next unread line that starts with one of `prefixes`, waiting for it; empty when none comes.
+    QString next(const QStringList& prefixes)
     {
         QString found;
         pumpUntil([&] {
-            while (m_read < lines.size()) {
+            while (found.isEmpty() && m_read < lines.size()) {
                 const QString& line = lines[m_read++];
-                if (line.startsWith(prefix) || (!other.isEmpty() && line.startsWith(other))) {
-                    found = lines[m_read - 1];
-                    return true;
-                }
+                found = std::any_of(prefixes.begin(), prefixes.end(), [&](auto& p) { return line.startsWith(p); })
+                                ? line
+                                : QString();
             }
-            return false;
+            return !found.isEmpty();
         });
         return found;
     }
-    // The clipboard (or PRIMARY) as this program sees it: format → data.
+    // The clipboard (or PRIMARY) as this program sees it, format → data, without what Qt adds to every foreign
+    // clipboard.
     QMap<QString, QByteArray> clipboard(bool primary = false)
     {
+        static const QStringList bookkeeping = QStringLiteral("TARGETS MULTIPLE TIMESTAMP SAVE_TARGETS "
+                                                              "application/x-qt-image")
+                                                       .split(u' ');
         command(primary ? QStringLiteral("dump-primary") : QStringLiteral("dump"));
         QMap<QString, QByteArray> formats;
-        const auto nextLine = [this] { return next(QStringLiteral("format "), QStringLiteral("end")); };
-        for (QString line = nextLine(); line.startsWith(u"format "); line = nextLine()) {
-            // What Qt adds to every foreign clipboard, which says nothing of its content.
-            static const QStringList bookkeeping{QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"),
-                                                 QStringLiteral("TIMESTAMP"), QStringLiteral("SAVE_TARGETS"),
-                                                 QStringLiteral("application/x-qt-image")};
-            if (bookkeeping.contains(line.section(u' ', 1, 1))) {
-                continue;
+        for (QString line; (line = next({QStringLiteral("format "), QStringLiteral("end")})).startsWith(u'f');) {
+            if (!bookkeeping.contains(line.section(u' ', 1, 1))) {
+                formats.insert(line.section(u' ', 1, 1), QByteArray::fromHex(line.section(u' ', 2, 2).toLatin1()));
             }
-            formats.insert(line.section(u' ', 1, 1), QByteArray::fromHex(line.section(u' ', 2, 2).toLatin1()));
         }
         return formats;
     }
-    // The text of its field, as last reported.
+    // The text of its field as last reported.
     QString text() const
     {
-        for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-            if (line->startsWith(u"text ")) {
-                return QString::fromUtf8(QByteArray::fromHex(line->section(u' ', 1).toLatin1()));
-            }
-        }
-        return {};
+        const QStringList reports = lines.filter(QStringLiteral("text "));
+        return QString::fromUtf8(QByteArray::fromHex(reports.value(reports.size() - 1).mid(5).toLatin1()));
     }
 
     QStringList lines;
@@ -111,7 +94,7 @@ public:
 
 private:
     QProcess m_process;
-    qsizetype m_read = 1;
+    qsizetype m_read = 0;
 };
 
 } // namespace sayloom::testing

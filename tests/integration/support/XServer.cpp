@@ -11,11 +11,7 @@
 namespace sayloom {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
 constexpr int answerMilliseconds = 5000;
-
 } // namespace
 
 XServer::XServer()
@@ -23,9 +19,8 @@ XServer::XServer()
 {
     for (QProcess* process : {&m_server, &m_windowManager}) {
         process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        process->setStandardErrorFile(QProcess::nullDevice());
     }
-    m_server.setStandardErrorFile(QProcess::nullDevice());
-    m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_windowManager.setStandardOutputFile(QProcess::nullDevice());
 }
 
@@ -50,9 +45,9 @@ void XServer::useInThisProcess() const
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_folder.path()));
     }
-    qunsetenv("WAYLAND_DISPLAY");
-    qunsetenv("XDG_SESSION_TYPE");
-    qunsetenv("XAUTHORITY");
+    for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "XAUTHORITY"}) {
+        qunsetenv(name);
+    }
 }
 
 bool XServer::start(QString* error)
@@ -64,50 +59,38 @@ bool XServer::start(QString* error)
         }
         return false;
     };
-    if (!m_folder.isValid()) {
-        return fail(QStringLiteral("no temporary folder"));
-    }
     // -displayfd: the server takes the first free display and writes its number to standard output.
     m_server.start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!m_server.waitForStarted(answerMilliseconds)) {
-        return fail(u"Xvfb did not start: " + m_server.errorString());
-    }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(answerMilliseconds);
-    while (!m_server.canReadLine() && Clock::now() < deadline && m_server.state() == QProcess::Running) {
-        m_server.waitForReadyRead(100);
+                   QStringLiteral("-displayfd 1 -screen 0 1280x800x24 -nolisten tcp").split(u' '));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(answerMilliseconds);
+    while (!m_server.canReadLine() && m_server.waitForReadyRead(answerMilliseconds)) {
     }
     const QString number = QString::fromLatin1(m_server.readLine()).trimmed();
-    if (number.isEmpty()) {
-        return fail(QStringLiteral("Xvfb named no display"));
+    if (!m_folder.isValid() || number.isEmpty()) {
+        return fail(u"Xvfb did not start: " + m_server.errorString());
     }
     m_display = u':' + number;
 
     m_windowManager.setProcessEnvironment(environment());
     m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!m_windowManager.waitForStarted(answerMilliseconds)) {
-        return fail(u"openbox did not start: " + m_windowManager.errorString());
-    }
     const std::unique_ptr<X11Connection> connection = X11Connection::open(m_display.toLocal8Bit());
-    while (connection && Clock::now() < deadline && m_windowManager.state() == QProcess::Running) {
+    while (connection && m_windowManager.state() != QProcess::NotRunning &&
+           std::chrono::steady_clock::now() < deadline) {
         if (connection->hasWindowManager()) {
             return true;
         }
         QThread::msleep(20);
     }
-    return fail(QStringLiteral("openbox did not take over the display in time"));
+    return fail(u"openbox did not take over the display: " + m_windowManager.errorString());
 }
 
 void XServer::stop()
 {
     for (QProcess* process : {&m_windowManager, &m_server}) {
-        if (process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(3000)) {
-                process->kill();
-                process->waitForFinished(3000);
-            }
+        process->terminate();
+        if (!process->waitForFinished(3000)) {
+            process->kill();
+            process->waitForFinished(1000);
         }
     }
 }
