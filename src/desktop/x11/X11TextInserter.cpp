@@ -72,17 +72,24 @@ bool isBookkeeping(const QString& format)
 }
 
 // Every format with data, copied as bytes, so the copy no longer depends on the program that offered it. Nothing
-// when the clipboard holds nothing.
+// when the clipboard holds nothing. Each format is a request to the program that copied; one that does not answer
+// costs Qt's clipboard timeout once, not once per format.
 std::unique_ptr<QMimeData> snapshot(QClipboard& clipboard, QClipboard::Mode mode)
 {
     const QMimeData* current = clipboard.mimeData(mode);
     if (!current) {
         return nullptr;
     }
+    constexpr std::chrono::milliseconds patience{1000};
+    const auto deadline = std::chrono::steady_clock::now() + patience;
     auto copy = std::make_unique<QMimeData>();
     for (const QString& format : current->formats()) {
         if (isBookkeeping(format)) {
             continue;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            qCWarning(lcX11, "The program that owns the clipboard answers too slowly; only part of it is kept");
+            break;
         }
         const QByteArray bytes = current->data(format);
         if (!bytes.isEmpty()) {

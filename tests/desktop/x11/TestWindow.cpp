@@ -23,16 +23,13 @@ void say(const QByteArray& line)
     std::fflush(stdout);
 }
 
-class KeyLog final : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override
+class Editor final : public QPlainTextEdit {
+    void keyPressEvent(QKeyEvent* key) override
     {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-            !QList{Qt::Key_Control, Qt::Key_Shift, Qt::Key_Alt}.contains(key->key())) {
+        if (!QList{Qt::Key_Control, Qt::Key_Shift, Qt::Key_Alt}.contains(key->key())) {
             say("key " + QKeySequence(key->keyCombination()).toString().toUtf8());
         }
-        return false;
+        QPlainTextEdit::keyPressEvent(key);
     }
 };
 
@@ -70,13 +67,10 @@ int main(int argc, char* argv[])
     if (argc > 1) {
         QApplication::setApplicationName(QString::fromLocal8Bit(argv[1]));
     }
-    KeyLog keyLog;
-    application.installEventFilter(&keyLog);
-    QPlainTextEdit editor;
+    Editor editor;
     QObject::connect(&editor, &QPlainTextEdit::textChanged,
                      [&editor] { say("text " + editor.toPlainText().toUtf8().toHex()); });
     editor.show();
-    editor.activateWindow();
 
     QByteArray pending;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

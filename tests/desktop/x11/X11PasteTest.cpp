@@ -64,10 +64,10 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     const QString text = u"Grüße, 世界 — done."_s;
     QMap<QString, QByteArray> during;
     ASSERT_TRUE(finish(inserter.insert(text, target), [&] {
-        pumpUntil([&] { return editor.text() == text; });
+        pumpUntil([&] { return editor.text == text; });
         during = editor.clipboard();
     }));
-    EXPECT_EQ(editor.text(), text);
+    EXPECT_EQ(editor.text, text);
     const QMap<QString, QByteArray> marked{{u"text/plain"_s, text.toUtf8()},
                                            {u"text/plain;charset=utf-8"_s, text.toUtf8()},
                                            {u"org.nspasteboard.TransientType"_s, {}},
@@ -77,12 +77,12 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
 
     // Someone else copies while the target fetches the text: theirs stays. Again from a clipboard we own.
     ASSERT_TRUE(finish(inserter.insert(u" more"_s, target), [&] {
-        pumpUntil([&] { return editor.text() == text + u" more"; });
+        pumpUntil([&] { return editor.text == text + u" more"; });
         editor.command(u"copy"_s, u"theirs"_s);
         editor.next({u"copied"_s});
     }));
     EXPECT_EQ(editor.clipboard().value(u"text/plain"_s), "theirs");
-    EXPECT_EQ(editor.text(), text + u" more");
+    EXPECT_EQ(editor.text, text + u" more");
 
     // Text left for the user stays, as plain text, and is not marked transient.
     X11Clipboard().setText(u"kept"_s);

@@ -2,17 +2,7 @@
 
 #include <QGuiApplication>
 
-#include <cstdio>
 #include <gtest/gtest.h>
-
-namespace {
-sayloom::XServer* server = nullptr;
-} // namespace
-
-sayloom::XServer& sayloom::testing::xServer()
-{
-    return *server;
-}
 
 // One private X server for the whole program, started before the application object so that Qt connects to it.
 int main(int argc, char* argv[])
@@ -21,13 +11,13 @@ int main(int argc, char* argv[])
     if (::testing::GTEST_FLAG(list_tests)) {
         return RUN_ALL_TESTS();
     }
-    sayloom::XServer xServer;
-    if (QString error; !xServer.start(&error)) {
-        std::fprintf(stderr, "cannot start a private X server: %s\n", qPrintable(error));
+    sayloom::XServer server;
+    if (QString error; !server.start(&error)) {
+        qCritical("cannot start a private X server: %s", qPrintable(error));
         return 1;
     }
-    xServer.useInThisProcess();
-    server = &xServer;
+    server.useInThisProcess();
+    sayloom::testing::runningServer = &server;
     QGuiApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

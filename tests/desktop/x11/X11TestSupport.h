@@ -12,7 +12,11 @@
 namespace sayloom::testing {
 
 // The private X server all tests of this program run on, started by its main().
-XServer& xServer();
+inline XServer* runningServer = nullptr;
+inline XServer& xServer()
+{
+    return *runningServer;
+}
 
 // Runs the event loop (this process serves its clipboard meanwhile) until `done` or `timeout` milliseconds.
 inline bool pumpUntil(const std::function<bool()>& done, int timeout = 3000)
@@ -36,6 +40,9 @@ public:
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
             while (m_process.canReadLine()) {
                 lines << QString::fromUtf8(m_process.readLine()).trimmed();
+                if (lines.last().startsWith(u"text ")) {
+                    text = QString::fromUtf8(QByteArray::fromHex(lines.last().mid(5).toLatin1()));
+                }
             }
         });
         m_process.start(QStringLiteral(SAYLOOM_TEST_WINDOW), {windowClass});
@@ -47,9 +54,9 @@ public:
         m_process.waitForFinished(2000);
     }
 
-    void command(const QString& command, const QString& text = {})
+    void command(const QString& command, const QString& argument = {})
     {
-        m_process.write(command.toUtf8() + ' ' + text.toUtf8().toHex() + '\n');
+        m_process.write(command.toUtf8() + ' ' + argument.toUtf8().toHex() + '\n');
     }
     // The next unread line that starts with one of `prefixes`, waiting for it; empty when none comes.
     QString next(const QStringList& prefixes)
@@ -82,14 +89,9 @@ public:
         }
         return formats;
     }
-    // The text of its field as last reported.
-    QString text() const
-    {
-        const QStringList reports = lines.filter(QStringLiteral("text "));
-        return QString::fromUtf8(QByteArray::fromHex(reports.value(reports.size() - 1).mid(5).toLatin1()));
-    }
-
     QStringList lines;
+    // The text of its field as last reported.
+    QString text;
     qint64 pid = 0;
 
 private:

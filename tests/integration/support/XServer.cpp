@@ -101,12 +101,8 @@ bool XServer::run(const QString& program, const QStringList& arguments) const
     process.setProcessEnvironment(environment());
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(answerMilliseconds)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return false;
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(answerMilliseconds) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 } // namespace sayloom
