@@ -314,12 +314,10 @@ public:
     void hide(std::chrono::milliseconds delay) override { hides.push_back(delay); }
     void push(float level) override { levels.push_back(level); }
 
-    static inline const RunningApplication editor{.identity = QStringLiteral("4242"),
-                                                  .applicationId = QStringLiteral("org.gnome.TextEditor"),
-                                                  .displayName = QStringLiteral("Text Editor")};
-    static inline const RunningApplication itself{.identity = QStringLiteral("1"),
-                                                  .applicationId = QStringLiteral("app.sayloom.Sayloom"),
-                                                  .displayName = QStringLiteral("Sayloom")};
+    static inline const RunningApplication editor{QStringLiteral("4242"), QStringLiteral("org.gnome.TextEditor"),
+                                                  QStringLiteral("Text Editor")};
+    static inline const RunningApplication itself{QStringLiteral("1"), QStringLiteral("app.sayloom.Sayloom"),
+                                                  QStringLiteral("Sayloom")};
     std::optional<RunningApplication> frontmost() const override { return front; }
     std::optional<RunningApplication> current() const override { return itself; }
     // The window manager takes 80 ms to report the window active.

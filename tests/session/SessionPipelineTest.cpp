@@ -158,7 +158,7 @@ TEST_F(SessionPipeline, TheHistoryEntryIsWrittenFirstWithCorrectionsInTheFinalTe
     // the window manager reports it active; the history entry is written before either.
     rig.engine.script(QStringLiteral("um so cloud code and supabase"));
     rig.press();
-    rig.desktop.front = RunningApplication{.identity = QStringLiteral("77"), .applicationId = QStringLiteral("org.kde.konsole")};
+    rig.desktop.front = RunningApplication{QStringLiteral("77"), QStringLiteral("org.kde.konsole"), {}};
     rig.act("+1500 R +300");
     EXPECT_EQ(rig.desktop.activated, QStringList{QStringLiteral("4242")});
     EXPECT_TRUE(rig.desktop.inserted.isEmpty());

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -46,7 +47,7 @@ public:
             }
         });
         m_process.start(QStringLiteral(SAYLOOM_TEST_WINDOW), {windowClass});
-        pid = next({QStringLiteral("ready")}).section(u' ', 1).toLongLong();
+        pid = next(QStringLiteral("ready")).section(u' ', 1).toLongLong();
     }
     ~TestWindowProcess()
     {
@@ -58,34 +59,24 @@ public:
     {
         m_process.write(command.toUtf8() + ' ' + argument.toUtf8().toHex() + '\n');
     }
-    // The next unread line that starts with one of `prefixes`, waiting for it; empty when none comes.
-    QString next(const QStringList& prefixes)
+    // The next unread line that matches `pattern` at its start, waiting for it; empty when none comes.
+    QString next(const QString& pattern)
     {
-        QString found;
-        pumpUntil([&] {
-            while (found.isEmpty() && m_read < lines.size()) {
-                const QString& line = lines[m_read++];
-                found = std::any_of(prefixes.begin(), prefixes.end(), [&](auto& p) { return line.startsWith(p); })
-                                ? line
-                                : QString();
+        const QRegularExpression start(u'^' + pattern);
+        const auto found = [&] {
+            for (; m_read < lines.size() && !start.match(lines[m_read]).hasMatch(); ++m_read) {
             }
-            return !found.isEmpty();
-        });
-        return found;
+            return m_read < lines.size();
+        };
+        return pumpUntil(found) ? lines[m_read++] : QString();
     }
-    // The clipboard (or PRIMARY) as this program sees it, format → data, without what Qt adds to every foreign
-    // clipboard.
+    // The clipboard (or PRIMARY) as this program sees it, format → data.
     QMap<QString, QByteArray> clipboard(bool primary = false)
     {
-        static const QStringList bookkeeping = QStringLiteral("TARGETS MULTIPLE TIMESTAMP SAVE_TARGETS "
-                                                              "application/x-qt-image")
-                                                       .split(u' ');
         command(primary ? QStringLiteral("dump-primary") : QStringLiteral("dump"));
         QMap<QString, QByteArray> formats;
-        for (QString line; (line = next({QStringLiteral("format "), QStringLiteral("end")})).startsWith(u'f');) {
-            if (!bookkeeping.contains(line.section(u' ', 1, 1))) {
-                formats.insert(line.section(u' ', 1, 1), QByteArray::fromHex(line.section(u' ', 2, 2).toLatin1()));
-            }
+        for (QString line; (line = next(QStringLiteral("format |end"))).startsWith(u'f');) {
+            formats.insert(line.section(u' ', 1, 1), QByteArray::fromHex(line.section(u' ', 2, 2).toLatin1()));
         }
         return formats;
     }

@@ -23,8 +23,6 @@ public:
     bool start(QString* error = nullptr);
     void stop();
 
-    // ":N".
-    QString display() const { return m_display; }
     // Points DISPLAY at this server and forgets any Wayland session, so Qt and xcb in this process use it.
     void useInThisProcess() const;
     // The environment for a program that should run on this server.
