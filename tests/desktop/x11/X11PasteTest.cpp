@@ -3,6 +3,8 @@
 #include "desktop/x11/X11ActiveWindow.h"
 #include "desktop/x11/X11Clipboard.h"
 #include "desktop/x11/X11Compositor.h"
+#include "desktop/x11/X11Connection.h"
+#include "desktop/x11/X11Keyboard.h"
 #include "desktop/x11/X11TextInserter.h"
 #include "support/Printers.h"
 
@@ -11,6 +13,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -92,12 +95,18 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats(),
               QStringList({u"text/plain"_s, u"text/plain;charset=utf-8"_s}));
 
+    const std::unique_ptr<X11Connection> typist = X11Connection::open();
+    const xcb_keycode_t leftAlt = X11Keyboard(*typist).keyByName("LALT", 64);
     // Terminals get the keystroke they paste with; xterm pastes PRIMARY, which holds the text meanwhile. Then
     // activation brings the editor back in front of the terminal that took the focus.
     for (const auto& [windowClass, keystroke] : {std::pair{"kitty", "Ctrl+Shift+V"}, {"XTerm", "Shift+Ins"}}) {
         TestWindowProcess terminal(QString::fromLatin1(windowClass), QString::fromLatin1(windowClass).toLower());
         const std::optional<RunningApplication> shell = waitForFront(windows, terminal.pid);
         ASSERT_TRUE(shell);
+        // Alt is still held when the text is ready: the keystroke waits for it, so the paste stays a paste.
+        typist->fakeKey(leftAlt, true);
+        typist->selectionOwner(XCB_ATOM_PRIMARY); // the press has reached the server
+        QTimer::singleShot(100, [&] { typist->fakeKey(leftAlt, false), typist->flush(); });
         QByteArray primary;
         ASSERT_TRUE(finish(inserter.insert(u"ls"_s, shell), [&] {
             terminal.next(u"key"_s);
