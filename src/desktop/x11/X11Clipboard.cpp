@@ -1,5 +1,7 @@
 #include "desktop/x11/X11Clipboard.h"
 
+#include "base/DetachedTask.h"
+#include "desktop/x11/X11ClipboardClock.h"
 #include "desktop/x11/X11Connection.h"
 
 #include <QClipboard>
@@ -8,12 +10,25 @@
 
 namespace sayloom {
 
+X11Clipboard::X11Clipboard()
+    : m_clock(std::make_unique<X11ClipboardClock>())
+{
+}
+
+X11Clipboard::~X11Clipboard() = default;
+
 void X11Clipboard::setText(const QString& text)
 {
+    runDetached(claim(text), "Leaving text on the clipboard");
+}
+
+QCoro::Task<void> X11Clipboard::claim(QString text)
+{
+    co_await m_clock->freshen();
     QClipboard* const clipboard = QGuiApplication::clipboard();
     if (!clipboard) {
         qCWarning(lcX11, "No clipboard to leave the text on");
-        return;
+        co_return;
     }
     auto* data = new QMimeData;
     data->setText(text);

@@ -159,6 +159,14 @@ bool X11Connection::hasXTest() const
     return extension && extension->present;
 }
 
+void X11Connection::announceTime()
+{
+    xcb_change_property(m_connection, XCB_PROP_MODE_APPEND, m_root, atom("_SAYLOOM_TIME"), XCB_ATOM_INTEGER, 32, 0,
+                        nullptr);
+    // Any reply means the append before it has been carried out, and its notices sent.
+    selectionOwner(XCB_ATOM_PRIMARY);
+}
+
 void X11Connection::fakeKey(xcb_keycode_t key, bool press) const
 {
     xcb_test_fake_input(m_connection, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, key, XCB_CURRENT_TIME, XCB_NONE, 0, 0,

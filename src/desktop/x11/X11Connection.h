@@ -48,6 +48,10 @@ public:
     bool hasXInput2(std::uint8_t* opcode = nullptr) const;
     bool hasXTest() const;
 
+    // Makes the server tell every client that watches the root window's properties (Qt does) the current server
+    // time, by appending nothing to a property of ours; returns once the server has done so.
+    void announceTime();
+
     // Presses or releases a key as if typed on the keyboard; sent with the next flush.
     void fakeKey(xcb_keycode_t key, bool press) const;
 

@@ -1,5 +1,6 @@
 #include "desktop/x11/X11TextInserter.h"
 
+#include "desktop/x11/X11ClipboardClock.h"
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
 
@@ -139,6 +140,7 @@ QCoro::Task<void> sleepPrecisely(std::chrono::milliseconds duration)
 
 X11TextInserter::X11TextInserter()
     : m_connection(X11Connection::open())
+    , m_clock(std::make_unique<X11ClipboardClock>())
 {
     if (m_connection) {
         m_keyboard = std::make_unique<X11Keyboard>(*m_connection);
@@ -238,6 +240,8 @@ QCoro::Task<void> X11TextInserter::insert(QString text, std::optional<RunningApp
     if (keymapChanged) {
         m_keyboard->reload();
     }
+
+    co_await m_clock->freshen();
 
     const PasteKeys keys = pasteKeysForWindow(target);
     const bool withPrimary = keys == PasteKeys::shiftInsert;

@@ -9,6 +9,7 @@
 
 namespace sayloom {
 
+class X11ClipboardClock;
 class X11Connection;
 class X11Keyboard;
 
@@ -42,6 +43,7 @@ private:
 
     std::unique_ptr<X11Connection> m_connection;
     std::unique_ptr<X11Keyboard> m_keyboard;
+    std::unique_ptr<X11ClipboardClock> m_clock;
 };
 
 } // namespace sayloom

@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <cstdio>
 #include <unistd.h>
@@ -43,7 +44,9 @@ void obey(const QList<QByteArray>& words)
         return say("copied");
     }
     delete data;
-    // Qt keeps the formats of another program's clipboard until it hears of a new owner: hear of it first.
+    // Qt keeps the formats of another program's clipboard until it hears of a new owner, which the server may
+    // have told a moment before this command came: give Qt's event thread that moment.
+    QThread::msleep(20);
     QCoreApplication::processEvents();
     const auto mode = words[0] == "dump-primary" ? QClipboard::Selection : QClipboard::Clipboard;
     if (const QMimeData* current = QApplication::clipboard()->mimeData(mode)) {
