@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -32,9 +31,8 @@ bool finish(
 
 std::optional<RunningApplication> waitForFront(const X11ActiveWindow& windows, qint64 pid)
 {
-    std::optional<RunningApplication> front;
-    pumpUntil([&] { return (front = windows.frontmost()) && front->identity == QString::number(pid); });
-    return front;
+    pumpUntil([&] { return windows.frontmost() && windows.frontmost()->identity == QString::number(pid); });
+    return windows.frontmost();
 }
 
 TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
