@@ -141,6 +141,10 @@ void X11HotkeyMonitor::readEvents()
     if (!m_connection->isUsable()) {
         qCWarning(lcX11, "The X server went away; the trigger key is no longer watched");
         dropNotifier();
+        // Its release will never come.
+        if (std::exchange(m_down, false) && m_onChange) {
+            m_onChange(false);
+        }
     }
 }
 
