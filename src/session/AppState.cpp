@@ -514,15 +514,14 @@ QCoro::Task<void> AppState::deliver(std::shared_ptr<Take> take, QString text, QS
         fail(QStringLiteral("Copied — grant Accessibility so Sayloom can type"));
     } else {
         if (take->targetApp && m_activeApplication.frontmost() != take->targetApp) {
-            m_activeApplication.activate(*take->targetApp);
-            QCoro::Task<void> pause = m_clock.sleep(activationPause);
-            co_await std::move(pause);
+            QCoro::Task<void> activation = m_activeApplication.activate(*take->targetApp);
+            co_await std::move(activation);
             if (!self) {
                 co_return;
             }
         }
         m_overlay.hide(0ms);
-        QCoro::Task<void> insertion = m_inserter.insert(text);
+        QCoro::Task<void> insertion = m_inserter.insert(text, take->targetApp);
         co_await std::move(insertion);
         if (!self) {
             co_return;

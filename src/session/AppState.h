@@ -96,8 +96,6 @@ public:
     // A failure's phase returns to idle after this long.
     static constexpr std::chrono::milliseconds errorDuration{4000};
     static constexpr std::chrono::milliseconds accessibilityPollInterval{1000};
-    // Time for an activated window to take the focus before the paste.
-    static constexpr std::chrono::milliseconds activationPause{80};
     static constexpr qsizetype levelHistoryCount = 48;
     static constexpr float cueVolume = 0.25f;
 

@@ -281,8 +281,8 @@ private:
 };
 
 // What surrounds the session and only answers and records: the input devices (the first is the default), the
-// overlay, the windows with the focus, the paste (done at once, complete 0.3 s later on the session's clock), the
-// clipboard, the sounds and the permissions.
+// overlay, the windows with the focus (an activation confirmed 80 ms later), the paste (done at once, complete 0.3 s
+// later on the session's clock), the clipboard, the sounds and the permissions.
 class FakeDesktop final : public InputDevices,
                           public Overlay,
                           public ActiveApplication,
@@ -320,15 +320,19 @@ public:
                                                   QStringLiteral("Sayloom")};
     std::optional<RunningApplication> frontmost() const override { return front; }
     std::optional<RunningApplication> current() const override { return itself; }
-    void activate(const RunningApplication& application) override
+    // The window manager takes 80 ms to report the window active.
+    QCoro::Task<void> activate(RunningApplication application) override
     {
         activated.append(application.identity);
+        QCoro::Task<void> confirmation = m_clock.sleep(80ms);
+        co_await std::move(confirmation);
         front = application;
     }
 
-    QCoro::Task<void> insert(QString text) override
+    QCoro::Task<void> insert(QString text, std::optional<RunningApplication> target) override
     {
         inserted.append(text);
+        insertedInto.push_back(target);
         QCoro::Task<void> pause = m_clock.sleep(300ms);
         co_await std::move(pause);
         ++insertionsCompleted;
@@ -355,6 +359,7 @@ public:
     std::optional<RunningApplication> front = editor;
     QStringList activated;
     QStringList inserted;
+    std::vector<std::optional<RunningApplication>> insertedInto;
     int insertionsCompleted = 0;
     QString copied;
     std::vector<std::pair<Cue, float>> played;

@@ -154,8 +154,8 @@ TEST_F(SessionPipeline, TheHistoryEntryIsWrittenFirstWithCorrectionsInTheFinalTe
     dictionary.close();
     rig.buildAndStart();
 
-    // Another window has the focus when the text is ready: the target is brought back first, 80 ms before the
-    // paste, and the history entry is written before either.
+    // Another window has the focus when the text is ready: the target is brought back first, and pasted into once
+    // the window manager reports it active; the history entry is written before either.
     rig.engine.script(QStringLiteral("um so cloud code and supabase"));
     rig.press();
     rig.desktop.front = RunningApplication{QStringLiteral("77"), QStringLiteral("org.kde.konsole"), {}};
@@ -166,6 +166,7 @@ TEST_F(SessionPipeline, TheHistoryEntryIsWrittenFirstWithCorrectionsInTheFinalTe
     EXPECT_EQ(historyOnDisk(rig), rig.state->history());
     rig.advance(80ms);
     EXPECT_EQ(rig.desktop.inserted, QStringList{QStringLiteral("So Claude Code and Supabase")});
+    EXPECT_EQ(rig.desktop.insertedInto, std::vector{std::optional(FakeDesktop::editor)});
 
     const HistoryEntry entry = rig.state->history().first();
     EXPECT_EQ(entry.text, QStringLiteral("So Claude Code and Supabase"));

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "session/ports/RunningApplication.h"
+
 #include <QCoroTask>
 #include <QString>
+
+#include <optional>
 
 namespace sayloom {
 
@@ -11,8 +15,9 @@ public:
     virtual ~TextInserter() = default;
 
     // Completes once the text has been pasted and the user's clipboard put back (unless someone else wrote to it
-    // meanwhile); never fails.
-    virtual QCoro::Task<void> insert(QString text) = 0;
+    // meanwhile); never fails. `target` is the window the text is meant for, which picks the paste keystroke (a
+    // terminal wants another one); without it the focused window decides.
+    virtual QCoro::Task<void> insert(QString text, std::optional<RunningApplication> target) = 0;
 };
 
 } // namespace sayloom
