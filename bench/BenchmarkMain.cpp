@@ -13,6 +13,11 @@ int runBenchmarks(int argc, char** argv, const QString& loggingRules)
     if (!loggingRules.isEmpty()) {
         QLoggingCategory::setFilterRules(loggingRules);
     }
+    return runRegisteredBenchmarks(argc, argv);
+}
+
+int runRegisteredBenchmarks(int argc, char** argv)
+{
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

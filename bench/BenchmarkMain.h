@@ -11,6 +11,10 @@ namespace sayloom {
 // then Google Benchmark with the command line. Returns the exit status.
 int runBenchmarks(int argc, char** argv, const QString& loggingRules = {});
 
+// Google Benchmark with the command line, for programs that make an application object of their own (a display's
+// QGuiApplication, say). Returns the exit status.
+int runRegisteredBenchmarks(int argc, char** argv);
+
 // For benchmarks that time one take by hand per repetition: 40 repetitions in milliseconds, reported as their mean,
 // median and spread. Use with Apply().
 void timedTakes(benchmark::internal::Benchmark* benchmark);

@@ -309,11 +309,9 @@ BENCHMARK(BM_RecorderStart)->ArgName("device")->Arg(1)->Arg(0)->Apply(timedTakes
 // What each press cost before the list was kept: a new connection that asks the server for its sources.
 void BM_ResolveWithAFreshConnection(benchmark::State& state)
 {
-    LiveMicrophone* found = LiveMicrophone::orSkip(state);
-    if (!found) {
+    if (!LiveMicrophone::orSkip(state)) {
         return;
     }
-    LiveMicrophone& live = *found;
     for (auto _ : state) {
         benchmark::DoNotOptimize(AudioDevices::resolve(MicrophonePreference::automatic()));
     }

@@ -129,11 +129,5 @@ int main(int argc, char** argv)
     }
     server.useInThisProcess();
     QGuiApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return sayloom::runRegisteredBenchmarks(argc, argv);
 }

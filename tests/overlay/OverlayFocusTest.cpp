@@ -1,10 +1,10 @@
 #include "ManualClock.h"
+#include "integration/support/XServer.h"
 #include "overlay/OverlayController.h"
 #include "overlay/OverlayView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 #include <xcb/xcb.h>
 
 namespace sayloom {
@@ -25,37 +24,21 @@ using namespace std::chrono_literals;
 class PrivateDesktop {
 public:
     QString error;
-    QString display;
 
     PrivateDesktop()
     {
-        for (const char* tool : {"Xvfb", "openbox", "xmessage"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-                error = QString::fromLatin1(tool) + QStringLiteral(" is not installed");
-                return;
-            }
-        }
-        for (int number = 87; number < 120 && display.isEmpty(); ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) {
-                continue;
-            }
-            start(m_server, QStringLiteral("Xvfb"),
-                  {QStringLiteral(":%1").arg(number), QStringLiteral("-screen"), QStringLiteral("0"),
-                   QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-            if (waitUntil([&] { return QFile::exists(socket) || m_server->state() == QProcess::NotRunning; }) &&
-                m_server->state() == QProcess::Running) {
-                display = QStringLiteral(":%1").arg(number);
-            }
-        }
-        if (display.isEmpty()) {
-            error = QStringLiteral("no X display could be started");
+        if (QStandardPaths::findExecutable(QStringLiteral("xmessage")).isEmpty()) {
+            error = QStringLiteral("xmessage is not installed");
             return;
         }
-        m_connection = xcb_connect(display.toLatin1().constData(), nullptr);
-        start(m_windowManager, QStringLiteral("openbox"), {});
-        QThread::msleep(500);
-        start(m_focusHolder, QStringLiteral("xmessage"), {QStringLiteral("I have the focus")});
+        if (!m_server.start(&error)) {
+            return;
+        }
+        m_server.useInThisProcess();
+        m_connection = xcb_connect(nullptr, nullptr);
+        m_focusHolder.setProcessEnvironment(m_server.environment());
+        m_focusHolder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_focusHolder.start(QStringLiteral("xmessage"), {QStringLiteral("I have the focus")});
         if (!waitUntil([&] { return activeWindow() != XCB_NONE; })) {
             error = QStringLiteral("the window manager gave no window the focus");
         }
@@ -66,12 +49,8 @@ public:
         if (m_connection) {
             xcb_disconnect(m_connection);
         }
-        for (auto* process : {&m_focusHolder, &m_windowManager, &m_server}) {
-            if (*process) {
-                (*process)->kill();
-                (*process)->waitForFinished(2000);
-            }
-        }
+        m_focusHolder.kill();
+        m_focusHolder.waitForFinished(2000);
     }
 
     xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root; }
@@ -128,22 +107,8 @@ public:
     }
 
 private:
-    void start(std::unique_ptr<QProcess>& process, const QString& program, const QStringList& arguments)
-    {
-        process = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (!display.isEmpty()) {
-            environment.insert(QStringLiteral("DISPLAY"), display);
-        }
-        process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(program, arguments);
-        process->waitForStarted(5000);
-    }
-
-    std::unique_ptr<QProcess> m_server;
-    std::unique_ptr<QProcess> m_windowManager;
-    std::unique_ptr<QProcess> m_focusHolder;
+    XServer m_server;
+    QProcess m_focusHolder;
     xcb_connection_t* m_connection = nullptr;
 };
 
@@ -155,8 +120,6 @@ TEST(OverlayOnX11, ShowingThePillLeavesTheFocusInTheUsersWindow)
     }
     const xcb_window_t focused = desktop.focus();
 
-    qputenv("DISPLAY", desktop.display.toLatin1());
-    qputenv("QT_QPA_PLATFORM", "xcb");
     int argc = 1;
     char name[] = "overlay_x11_tests";
     char* argv[] = {name, nullptr};
