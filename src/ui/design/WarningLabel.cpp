@@ -1,0 +1,68 @@
+#include "ui/design/WarningLabel.h"
+
+#include "ui/design/DesignTokens.h"
+#include "ui/design/Symbols.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace sayloom {
+
+namespace {
+
+constexpr int symbolSize = 14;
+
+} // namespace
+
+WarningLabel::WarningLabel(const QString& text, QWidget* parent)
+    : QWidget(parent)
+    , m_symbol(new QLabel(this))
+    , m_text(new QLabel(text, this))
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(Spacing::xs + 2);
+    layout->addWidget(m_symbol, 0, Qt::AlignTop);
+    layout->addWidget(m_text, 1);
+
+    m_text->setWordWrap(true);
+    m_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_text->setTextFormat(Qt::PlainText);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_text->setFont(DesignTokens::font(TextStyle::caption, font()));
+    m_symbol->setFixedSize(symbolSize, QFontMetrics(m_text->font()).height());
+    m_symbol->setAlignment(Qt::AlignCenter);
+    applyColours();
+}
+
+QString WarningLabel::text() const
+{
+    return m_text->text();
+}
+
+void WarningLabel::setText(const QString& text)
+{
+    m_text->setText(text);
+}
+
+void WarningLabel::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange) {
+        applyColours();
+    }
+    QWidget::changeEvent(event);
+}
+
+void WarningLabel::applyColours()
+{
+    const DesignTokens tokens = DesignTokens::fromPalette(palette());
+    QPalette textPalette = m_text->palette();
+    textPalette.setColor(QPalette::WindowText, tokens.secondaryText);
+    m_text->setPalette(textPalette);
+    // The icon carries its device-pixel ratio, so it stays sharp on a scaled screen.
+    m_symbol->setPixmap(Symbols::icon(QStringLiteral("dialog-warning"), tokens.secondaryText)
+                                .pixmap(QSize(symbolSize, symbolSize), devicePixelRatioF()));
+}
+
+} // namespace sayloom
