@@ -9,11 +9,21 @@ QList<HistoryGrouping::Group> HistoryGrouping::group(const QList<HistoryEntry>& 
                                                      const QDateTime& now, const QTimeZone& timeZone,
                                                      const QLocale& locale)
 {
+    QList<QDate> days;
+    days.reserve(entries.size());
+    for (const HistoryEntry& entry : entries) {
+        days.append(entry.date.toTimeZone(timeZone).date());
+    }
+    return groupDays(days, rows, now.toTimeZone(timeZone).date(), locale);
+}
+
+QList<HistoryGrouping::Group> HistoryGrouping::groupDays(const QList<QDate>& days, const QList<qsizetype>& rows,
+                                                         const QDate& today, const QLocale& locale)
+{
     QMap<QDate, QList<qsizetype>> byDay;
     for (const qsizetype row : rows) {
-        byDay[entries[row].date.toTimeZone(timeZone).date()].append(row);
+        byDay[days[row]].append(row);
     }
-    const QDate today = now.toTimeZone(timeZone).date();
     QList<Group> groups;
     groups.reserve(byDay.size());
     for (auto day = byDay.constKeyValueEnd(); day != byDay.constKeyValueBegin();) {

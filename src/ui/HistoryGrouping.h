@@ -29,6 +29,9 @@ public:
     // `rows` picks the entries to group (the filter's survivors); days are those of `timeZone`, seen from `now`.
     static QList<Group> group(const QList<HistoryEntry>& entries, const QList<qsizetype>& rows, const QDateTime& now,
                               const QTimeZone& timeZone, const QLocale& locale = QLocale());
+    // The same over each entry's day, worked out beforehand.
+    static QList<Group> groupDays(const QList<QDate>& days, const QList<qsizetype>& rows, const QDate& today,
+                                  const QLocale& locale = QLocale());
     static QString title(const QDate& day, const QDate& today, const QLocale& locale = QLocale());
     // The locale's long date without the year: weekday, month name and day ("dddd, MMMM d" in English).
     static QString dayFormat(const QLocale& locale);

@@ -2,6 +2,8 @@
 
 #include "history/Stats.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
@@ -48,7 +50,10 @@ QList<HistoryRowText::Range> HistoryRowText::highlights(const QString& text, con
 QString HistoryRowText::metaLine(const HistoryEntry& entry, const QTimeZone& timeZone, const QLocale& locale)
 {
     QStringList parts;
-    parts.append(locale.toString(entry.date.toTimeZone(timeZone).time(), QLocale::ShortFormat));
+    // Hours and minutes in the locale's way; some short formats (the C locale's) carry seconds, which a row does not.
+    static const QRegularExpression seconds(QStringLiteral("[:.]s+"));
+    const QString format = locale.timeFormat(QLocale::ShortFormat).remove(seconds);
+    parts.append(locale.toString(entry.date.toTimeZone(timeZone).time(), format));
     if (entry.appName && !entry.appName->isEmpty()) {
         parts.append(*entry.appName);
     }

@@ -1,12 +1,15 @@
-#include "ui/Symbols.h"
+#include "ui/SymbolNames.h"
+
+#include "ui/design/Symbols.h"
 
 #include <QHash>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace sayloom {
 
-QString Symbols::themeName(const QString& symbol)
+QString SymbolNames::themeName(const QString& symbol)
 {
     static const QHash<QString, QString> names{
             {QStringLiteral("waveform"), QStringLiteral("microphone-sensitivity-high-symbolic")},
@@ -26,26 +29,28 @@ QString Symbols::themeName(const QString& symbol)
             {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
             {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy-symbolic")},
             {QStringLiteral("magnifyingglass"), QStringLiteral("edit-find-symbolic")},
-            {QStringLiteral("lock.shield"), QStringLiteral("preferences-system-privacy-symbolic")},
-            {QStringLiteral("gearshape"), QStringLiteral("preferences-system-symbolic")},
     };
     return names.value(symbol, symbol);
 }
 
-QIcon Symbols::icon(const QString& symbol, const QColor& color)
+QIcon SymbolNames::icon(const QString& symbol, const QColor& color)
 {
     static QHash<QString, QIcon> cache;
     const QString key = symbol + u'|' + color.name(QColor::HexArgb);
     if (const auto found = cache.constFind(key); found != cache.constEnd()) {
         return *found;
     }
-    const QIcon source = QIcon::fromTheme(themeName(symbol));
+    Symbols::ensureIconTheme();
+    const QString name = themeName(symbol);
+    const QIcon themed = QIcon::fromTheme(name);
     QIcon tinted;
-    if (!source.isNull()) {
-        // Symbolic icons are one shape in one grey; painting the colour through their alpha keeps the shape.
-        for (const int side : {16, 20, 24, 32}) {
+    if (themed.isNull()) {
+        tinted = Symbols::icon(name, color);
+    } else {
+        // Painting the colour through the icon's alpha keeps its shape.
+        for (const int side : {16, 20, 24, 32, 48}) {
             for (const qreal ratio : {1.0, 2.0}) {
-                QPixmap pixmap = source.pixmap(QSize(side, side), ratio);
+                QPixmap pixmap = themed.pixmap(QSize(side, side), ratio);
                 if (pixmap.isNull()) {
                     continue;
                 }
@@ -61,13 +66,16 @@ QIcon Symbols::icon(const QString& symbol, const QColor& color)
     return tinted;
 }
 
-void Symbols::useInstalledTheme()
+void SymbolNames::addDesktopIconFolders()
 {
-    const QString current = QIcon::themeName();
-    if (current.isEmpty() || current == u"hicolor") {
-        QIcon::setThemeName(QStringLiteral("Adwaita"));
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& folder : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                                           QStandardPaths::LocateDirectory)) {
+        if (!paths.contains(folder)) {
+            paths.append(folder);
+        }
     }
-    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    QIcon::setThemeSearchPaths(paths);
 }
 
 } // namespace sayloom
