@@ -281,6 +281,9 @@ void HomeView::updateRecent()
     // Rows and dividers are rebuilt: there are at most three, and the history changes once per dictation.
     while (QLayoutItem* item = m_recentLayout->takeAt(0)) {
         if (QWidget* widget = item->widget(); widget && widget != m_noRecent) {
+            // Later, as the row may be the one asking for its own deletion; out of the card at once.
+            widget->hide();
+            widget->setParent(nullptr);
             widget->deleteLater();
         }
         delete item;
