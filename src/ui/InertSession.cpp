@@ -1,5 +1,6 @@
 #include "ui/InertSession.h"
 
+#include "history/History.h"
 #include "session/InputDevices.h"
 #include "session/Recorder.h"
 #include "session/ports/AccessibilityTrust.h"
@@ -92,7 +93,7 @@ private:
     Trigger m_trigger = Trigger::rightOption;
 };
 
-InertSession::InertSession()
+InertSession::InertSession(const QList<HistoryEntry>& history)
     : m_desktop(std::make_unique<Desktop>())
 {
     // Without a folder the stores below work in memory and their saves fail silently.
@@ -100,6 +101,9 @@ InertSession::InertSession()
     m_settings = std::make_unique<QSettingsStore>(folder + u"/settings.ini");
     m_preferences = std::make_unique<Preferences>(*m_settings);
     m_dictionary = std::make_unique<DictionaryStore>(folder + u"/Dictionary.txt", m_settings->settings());
+    if (!history.isEmpty()) {
+        History::save(history, folder + u"/History.json");
+    }
     m_history = std::make_unique<HistoryStore>(folder + u"/History.json", m_settings->settings());
     Desktop& desktop = *m_desktop;
     m_state = std::make_unique<AppState>(

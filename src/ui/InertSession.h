@@ -19,7 +19,8 @@ namespace sayloom {
 // "Microphone access is off", as nothing asks for the microphone.
 class InertSession final {
 public:
-    InertSession();
+    // Starts with `history` as its saved dictations.
+    explicit InertSession(const QList<HistoryEntry>& history = {});
     InertSession(const InertSession&) = delete;
     InertSession& operator=(const InertSession&) = delete;
     ~InertSession();

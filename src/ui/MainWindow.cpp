@@ -54,10 +54,11 @@ MainWindow::MainWindow(AppState& state, Clock& clock, Permissions& permissions, 
     m_sidebar->setAccessibleName(QStringLiteral("Sidebar"));
     m_sidebar->setIconSize(QSize(16, 16));
     m_sidebar->setSpacing(2);
+    m_sidebar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (const SidebarItem item : items) {
         auto* entry = new QListWidgetItem(title(item), m_sidebar);
         entry->setData(Qt::UserRole, rawValue(item));
-        entry->setSizeHint(QSize(sidebarWidth - 2 * Spacing::s, 36));
+        entry->setSizeHint(QSize(0, 36));
     }
     sideLayout->addWidget(m_sidebar, 1);
     m_status->setParent(side);

@@ -40,6 +40,8 @@ QIcon SymbolNames::icon(const QString& symbol, const QColor& color)
     if (const auto found = cache.constFind(key); found != cache.constEnd()) {
         return *found;
     }
+    static const bool foldersAdded = (addDesktopIconFolders(), true);
+    Q_UNUSED(foldersAdded);
     Symbols::ensureIconTheme();
     const QString name = themeName(symbol);
     const QIcon themed = QIcon::fromTheme(name);

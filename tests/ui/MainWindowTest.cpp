@@ -41,6 +41,14 @@ QStringList shownTexts(const QWidget& root)
     return texts;
 }
 
+// With SAYLOOM_DUMP_DIR set, the window as it looks at that point, for a person to check.
+void dump(QWidget& window, const char* name)
+{
+    if (const QString folder = qEnvironmentVariable("SAYLOOM_DUMP_DIR"); !folder.isEmpty()) {
+        window.grab().save(folder + u'/' + QString::fromLatin1(name) + u".png");
+    }
+}
+
 // The window over a whole session of fakes: every screen, every control, walked as a user would.
 TEST(MainWindow, WalksEveryScreenOverALiveSession)
 {
@@ -94,6 +102,7 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
     EXPECT_EQ(home.recordButton()->text(), u"Start recording"_s);
     EXPECT_FALSE(waveform->isVisible());
     ASSERT_EQ(home.recentRows().size(), 3);
+    dump(window, "home");
 
     // A recent row copies its text.
     home.recentRows().first()->copyButton()->click();
@@ -112,6 +121,8 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
 
     history.searchField()->setText(u"  FIRST "_s);
     EXPECT_EQ(model.shownCount(), 1);
+    pump();
+    dump(window, "history-search");
     EXPECT_TRUE(shownTexts(history).contains(u"1 dictations"_s));
     history.searchField()->clear();
 
