@@ -13,8 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
 #include <QShortcut>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace sayloom {
@@ -24,6 +27,43 @@ namespace {
 constexpr QSize windowSize{980, 720};
 constexpr int sidebarWidth = 200;
 const QList<MainWindow::SidebarItem> items{MainWindow::SidebarItem::home, MainWindow::SidebarItem::history};
+
+// Sidebar rows as GNOME draws them: the chosen one on a rounded, pale accent ground, the text keeping its colour.
+class SidebarDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const DesignTokens tokens = DesignTokens::fromPalette(option.palette);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRectF ground = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        QColor fill = Qt::transparent;
+        if (option.state & QStyle::State_Selected) {
+            fill = tokens.accent;
+            fill.setAlphaF(tokens.appearance == Appearance::dark ? 0.30f : 0.16f);
+        } else if (option.state & QStyle::State_MouseOver) {
+            fill = tokens.text;
+            fill.setAlphaF(0.06f);
+        }
+        QPainterPath path;
+        path.addRoundedRect(ground, Radius::control, Radius::control);
+        painter->fillPath(path, fill);
+        if (option.state & QStyle::State_HasFocus && option.widget && option.widget->hasFocus()) {
+            painter->setPen(QPen(tokens.accent, 2));
+            painter->drawPath(path);
+        }
+        const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
+        const QRect iconRect(option.rect.left() + Spacing::m, option.rect.center().y() - 8, 16, 16);
+        icon.paint(painter, iconRect);
+        painter->setPen(tokens.text);
+        painter->setFont(option.font);
+        painter->drawText(option.rect.adjusted(iconRect.right() + Spacing::m - option.rect.left(), 0, 0, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+};
 
 } // namespace
 
@@ -55,6 +95,9 @@ MainWindow::MainWindow(AppState& state, Clock& clock, Permissions& permissions, 
     m_sidebar->setIconSize(QSize(16, 16));
     m_sidebar->setSpacing(2);
     m_sidebar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_sidebar->setItemDelegate(new SidebarDelegate(m_sidebar));
+    m_sidebar->setMouseTracking(true);
+    m_sidebar->viewport()->setBackgroundRole(QPalette::Base);
     for (const SidebarItem item : items) {
         auto* entry = new QListWidgetItem(title(item), m_sidebar);
         entry->setData(Qt::UserRole, rawValue(item));
