@@ -132,7 +132,23 @@ void Symbols::ensureIconTheme()
     if (!current.isEmpty() && current != QLatin1String("hicolor")) {
         return;
     }
-    for (const QString& path : QIcon::themeSearchPaths()) {
+    // Platforms without a theme (offscreen) don't search the system's icon folders either.
+    QStringList paths = QIcon::themeSearchPaths();
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty()) {
+        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    }
+    QStringList candidates{QDir::homePath() + QStringLiteral("/.local/share/icons")};
+    for (const QString& dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        candidates.append(dir + QStringLiteral("/icons"));
+    }
+    for (const QString& candidate : candidates) {
+        if (!paths.contains(candidate) && QDir(candidate).exists()) {
+            paths.append(candidate);
+        }
+    }
+    QIcon::setThemeSearchPaths(paths);
+    for (const QString& path : paths) {
         if (QDir(path).exists(QStringLiteral("Adwaita/index.theme"))) {
             QIcon::setThemeName(QStringLiteral("Adwaita"));
             return;

@@ -5,6 +5,7 @@
 #include "ui/design/KeyCap.h"
 #include "ui/design/LevelWaveform.h"
 #include "ui/design/PulseWaveform.h"
+#include "ui/design/Symbols.h"
 #include "ui/design/WarningLabel.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QVBoxLayout>
 
 #include <array>
@@ -79,6 +81,38 @@ TEST(DesignRender, WaveformsStayInsideTheirAreaAtEveryRatio)
             EXPECT_FALSE(pulse.outside) << seconds;
         }
     }
+}
+
+TEST(DesignRender, EverySymbolWeAskForDrawsSomethingEvenWithoutATheme)
+{
+    // The offscreen platform sets no icon theme: the names fall back to Adwaita, then to our own symbols.
+    for (const char* name : {"dialog-warning", "edit-copy", "edit-delete", "media-record", "emblem-ok-symbolic",
+                             "no-such-icon-anywhere"}) {
+        const QImage image = Symbols::icon(QString::fromLatin1(name), Qt::black).pixmap(QSize(16, 16), 2.0).toImage();
+        bool inked = false;
+        for (int y = 0; y < image.height() && !inked; ++y) {
+            for (int x = 0; x < image.width() && !inked; ++x) {
+                inked = qAlpha(image.pixel(x, y)) > 0;
+            }
+        }
+        EXPECT_TRUE(inked) << name;
+    }
+}
+
+TEST(DesignRender, ForcingAnAppearanceSwapsThePaletteAndGivesItBack)
+{
+    AppearanceMonitor monitor;
+    const QPalette desktop = QGuiApplication::palette();
+    QSignalSpy swapped(&monitor, &AppearanceMonitor::appearanceChanged);
+    monitor.force(Appearance::dark);
+    EXPECT_TRUE(monitor.isDark());
+    EXPECT_EQ(DesignTokens::appearanceOf(QGuiApplication::palette()), Appearance::dark);
+    QCoreApplication::processEvents();
+    monitor.force(std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QGuiApplication::palette(), desktop);
+    EXPECT_FALSE(monitor.isDark());
+    EXPECT_EQ(swapped.count(), 2);
 }
 
 // Not a check: renders the components in both appearances at ratio 2 into SAYLOOM_DUMP_DIR, for a look.

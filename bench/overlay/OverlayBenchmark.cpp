@@ -1,0 +1,105 @@
+#include "overlay/OverlayController.h"
+#include "session/SystemClock.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace sayloom {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto listening = 10s;
+constexpr auto levelInterval = 20ms;
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Serves events for `duration`, sleeping while there are none.
+void runFor(std::chrono::milliseconds duration)
+{
+    bool done = false;
+    QTimer::singleShot(duration, [&done] { done = true; });
+    while (!done) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+// The pill shown listening for 10 s, with and without a compositor, while levels arrive at 50 a second, as the recorder
+// delivers them. Reports the process's CPU time over wall time, in percent of one core ("cpu_percent"), and the
+// repaints that reached the screen are whatever the display server asked for.
+void BM_ListeningAt50LevelsPerSecond(benchmark::State& state)
+{
+    SystemClock clock;
+    OverlayController overlay(clock);
+    // Without a compositor the pill is painted opaque inside a window cut to its shape.
+    overlay.setCompositing(state.range(0) != 0);
+    overlay.show(OverlayMode::listening(false));
+    // Let the window map and the fade in finish before measuring the steady state.
+    runFor(500ms);
+
+    for (auto _ : state) {
+        int pushed = 0;
+        QTimer levels;
+        levels.setTimerType(Qt::PreciseTimer);
+        levels.setInterval(levelInterval);
+        QObject::connect(&levels, &QTimer::timeout, [&] {
+            // Speech-like: a slow swell with a faster flutter on it.
+            const double t = pushed * 0.02;
+            overlay.push(static_cast<float>(0.45 + 0.3 * std::sin(t * 2.1) * std::abs(std::sin(t * 9.0))));
+            ++pushed;
+        });
+        const double cpuBefore = processCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        levels.start();
+        runFor(listening);
+        levels.stop();
+        const double wallSeconds = wall.nsecsElapsed() / 1e9;
+        const double cpuSeconds = processCpuSeconds() - cpuBefore;
+        state.SetIterationTime(wallSeconds);
+        state.counters["cpu_percent"] = 100.0 * cpuSeconds / wallSeconds;
+        state.counters["levels_per_second"] = pushed / wallSeconds;
+    }
+    overlay.hide(0ms);
+}
+BENCHMARK(BM_ListeningAt50LevelsPerSecond)
+        ->ArgName("compositing")
+        ->Arg(1)
+        ->Arg(0)
+        ->UseManualTime()
+        ->Iterations(1)
+        ->Unit(benchmark::kSecond);
+
+} // namespace
+
+} // namespace sayloom
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::puts("overlay_benchmark: skipped, no display (run it under xvfb-run -a)");
+        return 0;
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
