@@ -1,5 +1,7 @@
 #include "ui/Snapshot.h"
 
+#include "overlay/OverlayModel.h"
+#include "overlay/OverlayView.h"
 #include "ui/HistoryRowWidget.h"
 #include "ui/HomeView.h"
 #include "ui/InertSession.h"
@@ -12,9 +14,12 @@
 #include <QDir>
 #include <QFrame>
 #include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QSaveFile>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -65,7 +70,59 @@ QWidget* column(QWidget* parent = nullptr)
     return page;
 }
 
+// The pills float over other windows; a colourful ground shows that they stay legible over anything.
+class GradientGround final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+        QLinearGradient gradient(rect().topLeft(), rect().bottomRight());
+        gradient.setColorAt(0, QColor(0, 122, 255, 128));
+        gradient.setColorAt(1, QColor(255, 149, 0, 102));
+        painter.fillRect(rect(), gradient);
+    }
+};
+
 } // namespace
+
+QWidget* Snapshot::samplePills()
+{
+    auto* page = new GradientGround;
+    auto* layout = new QVBoxLayout(page);
+    // 24 at the sides; the four frames and their gaps take 432 of the 472 high image, centred.
+    layout->setContentsMargins(Spacing::xl, 20, Spacing::xl, 20);
+    layout->setSpacing(Spacing::l);
+    const auto levels = [](auto formula) {
+        OverlayModel::Levels values{};
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            values[i] = float(formula(double(i)));
+        }
+        return values;
+    };
+    const std::pair<OverlayMode, OverlayModel::Levels> pills[] = {
+            {OverlayMode::listening(false), levels([](double i) { return std::abs(std::sin(0.7 * i)) * 0.45 + 0.35; })},
+            {OverlayMode::listening(true), levels([](double i) { return std::abs(std::cos(0.5 * i)) * 0.3 + 0.3; })},
+            {OverlayMode::processing(), {}},
+            {OverlayMode::message(QStringLiteral("Copied to clipboard")), {}},
+    };
+    for (const auto& [mode, values] : pills) {
+        auto* model = new OverlayModel(page);
+        for (const float level : values) {
+            model->push(level);
+        }
+        model->setMode(mode);
+        // Made after its model is set, so it starts settled on that state.
+        auto* view = new OverlayView(*model, page);
+        view->setAnimated(false);
+        view->setFixedSize(PillMetrics::frame);
+        layout->addWidget(view, 0, Qt::AlignHCenter);
+    }
+    return page;
+}
 
 QList<HistoryEntry> Snapshot::sampleHistory(const QDateTime& now)
 {
@@ -124,6 +181,7 @@ int Snapshot::run(const QString& folder)
             {QStringLiteral("home"), QSize(808, 900),
              [&session] { return new HomeView(session.state(), session.clock(), session.permissions()); }},
             {QStringLiteral("rows"), QSize(808, 560), [now] { return sampleRows(now); }},
+            {QStringLiteral("pill"), QSize(368, 472), [] { return samplePills(); }},
     };
     AppearanceMonitor* appearance = AppearanceMonitor::instance();
     const std::optional<Appearance> forced = appearance->forced();

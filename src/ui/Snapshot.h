@@ -39,6 +39,8 @@ public:
     static QList<HistoryEntry> sampleHistory(const QDateTime& now);
     // A column of sample cards: the sample dictations as history rows.
     static QWidget* sampleRows(const QDateTime& now);
+    // The pill in its four looks (listening, hands-free, working, a message) over a colourful ground.
+    static QWidget* samplePills();
 };
 
 } // namespace sayloom
