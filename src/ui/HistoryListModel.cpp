@@ -109,7 +109,9 @@ Qt::ItemFlags HistoryListModel::flags(const QModelIndex& index) const
         return Qt::NoItemFlags;
     }
     // Titles are read by a screen reader but never take the keyboard focus.
-    return m_rows[index.row()].kind == RowKind::title ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // Entries are "editable" only so their text opens in a read-only editor for selecting.
+    return m_rows[index.row()].kind == RowKind::title ? Qt::ItemIsEnabled
+                                                      : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
 void HistoryListModel::rebuild()

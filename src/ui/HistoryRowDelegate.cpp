@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
 
 namespace sayloom {
 
@@ -125,6 +126,46 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         painter->drawRoundedRect(QRectF(card).adjusted(2, 2, -2, -2), Radius::control, Radius::control);
     }
     painter->restore();
+}
+
+QWidget* HistoryRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const
+{
+    if (!m_model.entryAt(index)) {
+        return nullptr;
+    }
+    auto* editor = new QPlainTextEdit(parent);
+    editor->setReadOnly(true);
+    editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    editor->setFrameShape(QFrame::NoFrame);
+    editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    editor->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    editor->setFont(m_painter.bodyFont());
+    editor->document()->setDocumentMargin(0);
+    editor->setContentsMargins(0, 0, 0, 0);
+    editor->setAccessibleName(QStringLiteral("Dictated text"));
+    // Over the card's own colour, so opening it changes nothing but the selection.
+    QPalette colours = editor->palette();
+    colours.setColor(QPalette::Base, DesignTokens::fromPalette(colours).card);
+    editor->setPalette(colours);
+    return editor;
+}
+
+void HistoryRowDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    if (const HistoryEntry* entry = m_model.entryAt(index)) {
+        static_cast<QPlainTextEdit*>(editor)->setPlainText(entry->text);
+    }
+}
+
+void HistoryRowDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                              const QModelIndex& index) const
+{
+    if (const HistoryEntry* entry = m_model.entryAt(index)) {
+        // A line more than the text takes, so the last line never scrolls away under the mouse.
+        const QRect text = m_painter.textRect(contentRect(option.rect, index), *entry);
+        editor->setGeometry(text.adjusted(0, 0, 0, QFontMetrics(m_painter.bodyFont()).lineSpacing()));
+    }
 }
 
 bool HistoryRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,

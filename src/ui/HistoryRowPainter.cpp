@@ -108,9 +108,15 @@ QRect HistoryRowPainter::copyButtonRect(const QRect& rect, bool copied) const
     return QRect(rect.right() + 1 - width, rect.top(), width, buttonHeight);
 }
 
-int HistoryRowPainter::textWidth(int width, bool copied) const
+int HistoryRowPainter::textWidth(int width) const
 {
-    return std::max(40, width - copyButtonRect(QRect(0, 0, width, 1), copied).width() - Spacing::m);
+    return std::max(40, width - copyButtonRect(QRect(0, 0, width, 1), false).width() - Spacing::m);
+}
+
+QRect HistoryRowPainter::textRect(const QRect& rect, const HistoryEntry& entry) const
+{
+    const int width = textWidth(rect.width());
+    return QRect(rect.left(), rect.top(), width, textHeight(entry.text, width));
 }
 
 int HistoryRowPainter::textHeight(const QString& text, int width) const

@@ -34,11 +34,15 @@ public:
     // Where the copy button sits in a row drawn in `rect`.
     QRect copyButtonRect(const QRect& rect, bool copied) const;
 
+    // Where the text itself is drawn in a row drawn in `rect`, for an editor that lets the user select in it.
+    QRect textRect(const QRect& rect, const HistoryEntry& entry) const;
+    const QFont& bodyFont() const { return m_body; }
+
     static QString copyTitle(bool copied);
     static QString copySymbol(bool copied);
 
 private:
-    int textWidth(int width, bool copied = false) const;
+    int textWidth(int width) const;
     int textHeight(const QString& text, int width) const;
     // Places the chips of `entry` from `origin` within `width`; returns the height they take.
     int chipsHeight(const HistoryEntry& entry, int width) const;

@@ -77,6 +77,7 @@ HistoryView::HistoryView(AppState& state, Clock& clock, QWidget* parent)
     m_list->setUniformItemSizes(false);
     m_list->setMouseTracking(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->viewport()->setBackgroundRole(QPalette::Window);
     m_list->setBackgroundRole(QPalette::Window);

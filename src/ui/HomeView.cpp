@@ -292,7 +292,6 @@ void HomeView::updateRecent()
     m_noRecent->setText(ScreenTexts::noRecentTakes(m_state.trigger()));
     m_noRecent->setVisible(history.isEmpty());
     m_recentLayout->addWidget(m_noRecent);
-    m_showAll->setEnabled(!history.isEmpty());
     for (qsizetype i = 0; i < std::min<qsizetype>(recentCount, history.size()); ++i) {
         if (i > 0) {
             m_recentLayout->addWidget(divider(m_recentCard));

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -131,6 +132,13 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
     history.copy(newest);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), newest.text);
     EXPECT_TRUE(model.index(1).data(HistoryListModel::CopiedRole).toBool());
+    // Its text opens read-only for selecting a part of it.
+    history.list()->setCurrentIndex(model.index(1));
+    QTest::keyClick(history.list(), Qt::Key_F2);
+    const auto* editor = history.list()->findChild<QPlainTextEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->toPlainText(), newest.text);
+    EXPECT_TRUE(editor->isReadOnly());
     history.copyOriginal(newest);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), newest.raw);
     history.remove(newest);
