@@ -73,6 +73,8 @@ HistoryView::HistoryView(AppState& state, Clock& clock, QWidget* parent)
     m_list->setAccessibleName(QStringLiteral("Dictations"));
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->verticalScrollBar()->setSingleStep(24);
+    // Rows take the list's width and wrap their text; nothing is wider.
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setResizeMode(QListView::Adjust);
     m_list->setUniformItemSizes(false);
     m_list->setMouseTracking(true);
@@ -100,6 +102,7 @@ HistoryView::HistoryView(AppState& state, Clock& clock, QWidget* parent)
 
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_model->setQuery(text);
+        m_list->scrollToTop();
         updateHeader();
     });
     connect(m_clear, &QPushButton::clicked, this, &HistoryView::confirmClear);
