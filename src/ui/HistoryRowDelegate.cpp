@@ -42,7 +42,7 @@ QRect HistoryRowDelegate::contentRect(const QRect& rowRect, const QModelIndex& i
 
 QRect HistoryRowDelegate::copyButtonRect(const QRect& rowRect, const QModelIndex& index) const
 {
-    return m_painter.copyButtonRect(contentRect(rowRect, index), index.data(HistoryListModel::CopiedRole).toBool());
+    return m_painter.copyButtonRect(contentRect(rowRect, index));
 }
 
 QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const

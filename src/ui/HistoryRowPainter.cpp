@@ -97,20 +97,19 @@ QString HistoryRowPainter::copySymbol(bool copied)
     return copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc");
 }
 
-QRect HistoryRowPainter::copyButtonRect(const QRect& rect, bool copied) const
+QRect HistoryRowPainter::copyButtonRect(const QRect& rect) const
 {
     // Wide enough for either title, so the text beside it does not reflow when it changes.
     const QFontMetrics metrics(m_caption);
     const int titleWidth =
             std::max(metrics.horizontalAdvance(copyTitle(false)), metrics.horizontalAdvance(copyTitle(true)));
-    Q_UNUSED(copied);
     const int width = titleWidth + 16 + Spacing::xs + 2 * Spacing::s;
     return QRect(rect.right() + 1 - width, rect.top(), width, buttonHeight);
 }
 
 int HistoryRowPainter::textWidth(int width) const
 {
-    return std::max(40, width - copyButtonRect(QRect(0, 0, width, 1), false).width() - Spacing::m);
+    return std::max(40, width - copyButtonRect(QRect(0, 0, width, 1)).width() - Spacing::m);
 }
 
 QRect HistoryRowPainter::textRect(const QRect& rect, const HistoryEntry& entry) const
@@ -189,7 +188,7 @@ void HistoryRowPainter::paint(QPainter& painter, const QRect& rect, const Histor
     painter.drawText(QRect(rect.left(), y, rect.width(), metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
                      metrics.elidedText(meta, Qt::ElideRight, rect.width()));
     if (state.paintCopyButton) {
-        paintCopyButton(painter, copyButtonRect(rect, state.copied), palette, state);
+        paintCopyButton(painter, copyButtonRect(rect), palette, state);
     }
 }
 

@@ -32,7 +32,7 @@ public:
     void paint(QPainter& painter, const QRect& rect, const HistoryEntry& entry, const QPalette& palette,
                const State& state) const;
     // Where the copy button sits in a row drawn in `rect`.
-    QRect copyButtonRect(const QRect& rect, bool copied) const;
+    QRect copyButtonRect(const QRect& rect) const;
 
     // Where the text itself is drawn in a row drawn in `rect`, for an editor that lets the user select in it.
     QRect textRect(const QRect& rect, const HistoryEntry& entry) const;

@@ -60,7 +60,7 @@ void HistoryRowWidget::setCopied(bool copied)
     QPalette buttonPalette = m_copy->palette();
     buttonPalette.setColor(QPalette::ButtonText, copied ? tokens.accent : tokens.secondaryText);
     m_copy->setPalette(buttonPalette);
-    m_copy->setGeometry(m_painter.copyButtonRect(rect(), copied));
+    m_copy->setGeometry(m_painter.copyButtonRect(rect()));
 }
 
 int HistoryRowWidget::heightForWidth(int width) const
@@ -91,7 +91,7 @@ void HistoryRowWidget::paintEvent(QPaintEvent*)
 
 void HistoryRowWidget::resizeEvent(QResizeEvent* event)
 {
-    m_copy->setGeometry(m_painter.copyButtonRect(rect(), m_copied));
+    m_copy->setGeometry(m_painter.copyButtonRect(rect()));
     QWidget::resizeEvent(event);
 }
 
