@@ -2,7 +2,6 @@
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryView.h"
 #include "ui/InertSession.h"
-#include "ui/SymbolNames.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -104,7 +103,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    sayloom::SymbolNames::addDesktopIconFolders();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

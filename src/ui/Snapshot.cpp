@@ -5,7 +5,6 @@
 #include "ui/HistoryRowWidget.h"
 #include "ui/HomeView.h"
 #include "ui/InertSession.h"
-#include "ui/SymbolNames.h"
 #include "ui/design/AppearanceMonitor.h"
 #include "ui/design/Card.h"
 #include "ui/design/DesignTokens.h"
@@ -173,7 +172,6 @@ int Snapshot::run(const QString& folder)
 {
     const QString path = QDir(folder).absolutePath();
     QDir().mkpath(path);
-    SymbolNames::addDesktopIconFolders();
 
     InertSession session;
     const QDateTime now = session.clock().wallNow();

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QPainter>
 #include <QPixmap>
-#include <QStandardPaths>
 
 namespace sayloom {
 
@@ -40,8 +39,6 @@ QIcon SymbolNames::icon(const QString& symbol, const QColor& color)
     if (const auto found = cache.constFind(key); found != cache.constEnd()) {
         return *found;
     }
-    static const bool foldersAdded = (addDesktopIconFolders(), true);
-    Q_UNUSED(foldersAdded);
     Symbols::ensureIconTheme();
     const QString name = themeName(symbol);
     const QIcon themed = QIcon::fromTheme(name);
@@ -66,18 +63,6 @@ QIcon SymbolNames::icon(const QString& symbol, const QColor& color)
     }
     cache.insert(key, tinted);
     return tinted;
-}
-
-void SymbolNames::addDesktopIconFolders()
-{
-    QStringList paths = QIcon::themeSearchPaths();
-    for (const QString& folder : QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-                                                           QStandardPaths::LocateDirectory)) {
-        if (!paths.contains(folder)) {
-            paths.append(folder);
-        }
-    }
-    QIcon::setThemeSearchPaths(paths);
 }
 
 } // namespace sayloom

@@ -17,9 +17,6 @@ public:
     // The theme's icon painted in `color` (symbolic icons come in one grey that vanishes on a dark window), or the
     // design's own stand-in when the theme has none.
     static QIcon icon(const QString& symbol, const QColor& color);
-    // Lets the theme be found where no desktop platform names the icon folders (the offscreen platform, a bare
-    // window manager): the XDG data folders' "icons". Call once after the application object exists.
-    static void addDesktopIconFolders();
 };
 
 } // namespace sayloom
