@@ -9,7 +9,9 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QToolButton>
 
 namespace sayloom {
@@ -106,10 +108,60 @@ void HistoryRowWidget::contextMenuEvent(QContextMenuEvent* event)
     menu->popup(event->globalPos());
 }
 
+void HistoryRowWidget::openText()
+{
+    if (!m_editor) {
+        m_editor = new QPlainTextEdit(this);
+        m_editor->setReadOnly(true);
+        m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        m_editor->setFrameShape(QFrame::NoFrame);
+        m_editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_editor->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_editor->setFont(m_painter.bodyFont());
+        m_editor->document()->setDocumentMargin(0);
+        m_editor->setAccessibleName(QStringLiteral("Dictated text"));
+        m_editor->setPlainText(m_entry.text);
+        m_editor->installEventFilter(this);
+    }
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, DesignTokens::fromPalette(colours).card);
+    m_editor->setPalette(colours);
+    m_editor->setGeometry(m_painter.textRect(rect(), m_entry));
+    m_editor->show();
+    m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void HistoryRowWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (m_painter.textRect(rect(), m_entry).contains(event->position().toPoint())) {
+        openText();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+bool HistoryRowWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool escape = event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    if (watched == m_editor && (event->type() == QEvent::FocusOut || escape)) {
+        m_editor->hide();
+        if (escape) {
+            setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void HistoryRowWidget::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Copy)) {
         copy();
+        return;
+    }
+    if (event->key() == Qt::Key_F2) {
+        openText();
         return;
     }
     QWidget::keyPressEvent(event);

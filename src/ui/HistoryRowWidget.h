@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class QPlainTextEdit;
 class QToolButton;
 
 namespace sayloom {
@@ -25,6 +26,9 @@ public:
     // Puts the text on the clipboard; the button says "Copied" for a moment.
     void copy();
     void copyOriginal();
+    // Opens the text read-only over the row, so a part of it can be selected; it closes when it loses the focus.
+    void openText();
+    QPlainTextEdit* textEditor() const { return m_editor; }
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
@@ -38,6 +42,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -46,6 +52,7 @@ private:
     HistoryEntry m_entry;
     HistoryRowPainter m_painter;
     QToolButton* m_copy;
+    QPlainTextEdit* m_editor = nullptr;
     bool m_copied = false;
     QTimer m_copiedReset;
 };

@@ -105,7 +105,10 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
     ASSERT_EQ(home.recentRows().size(), 3);
     dump(window, "home");
 
-    // A recent row copies its text.
+    // A recent row opens its text for selecting, and copies it.
+    QTest::keyClick(home.recentRows().first(), Qt::Key_F2);
+    ASSERT_NE(home.recentRows().first()->textEditor(), nullptr);
+    EXPECT_EQ(home.recentRows().first()->textEditor()->toPlainText(), rig.state->history().first().text);
     home.recentRows().first()->copyButton()->click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), rig.state->history().first().text);
     EXPECT_EQ(home.recentRows().first()->copyButton()->text(), u"Copied"_s);
