@@ -205,10 +205,12 @@ HomeView::HomeView(AppState& state, Clock& clock, Permissions& permissions, QWid
 
     connect(m_record, &QPushButton::clicked, &m_state, &AppState::toggleRecording);
     connect(m_showAll, &QPushButton::clicked, this, &HomeView::showAllRequested);
-    for (const auto signal : {&AppState::phaseChanged, &AppState::isLockedChanged, &AppState::levelHistoryChanged,
-                              &AppState::liveTranscriptChanged, &AppState::triggerChanged}) {
+    for (const auto signal : {&AppState::phaseChanged, &AppState::isLockedChanged, &AppState::triggerChanged}) {
         connect(&m_state, signal, this, &HomeView::updateRecorder);
     }
+    // Levels come many times a second while recording: only the waveform follows them.
+    connect(&m_state, &AppState::levelHistoryChanged, this, [this] { m_waveform->setLevels(m_state.levelHistory()); });
+    connect(&m_state, &AppState::liveTranscriptChanged, this, &HomeView::updateTranscript);
     connect(&m_state, &AppState::microphoneGrantedChanged, this, &HomeView::updatePermissions);
     connect(&m_state, &AppState::accessibilityGrantedChanged, this, &HomeView::updatePermissions);
     connect(&m_state, &AppState::historyChanged, this, &HomeView::updateStats);
@@ -253,9 +255,15 @@ void HomeView::updateRecorder()
     m_waveform->setVisible(recording);
     m_waveform->setColor(tokens.recording);
     m_waveform->setLevels(m_state.levelHistory());
-    static_cast<ElidedLabel*>(m_transcript)->setFullText(m_state.liveTranscript());
-    m_transcript->setVisible(recording && !m_state.liveTranscript().isEmpty());
     m_hint->setText(ScreenTexts::dictateHint(m_state.trigger()));
+    updateTranscript();
+}
+
+void HomeView::updateTranscript()
+{
+    static_cast<ElidedLabel*>(m_transcript)->setFullText(m_state.liveTranscript());
+    m_transcript->setVisible(m_state.phase().is(AppState::Phase::Kind::recording) &&
+                             !m_state.liveTranscript().isEmpty());
 }
 
 void HomeView::updatePermissions()

@@ -43,6 +43,7 @@ protected:
 
 private:
     void updateRecorder();
+    void updateTranscript();
     void updatePermissions();
     void updateStats();
     void updateRecent();

@@ -97,6 +97,10 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
     const auto* waveform = home.findChild<LevelWaveform*>();
     ASSERT_TRUE(waveform && waveform->isVisible());
     EXPECT_EQ(waveform->levels().last(), 0.8f);
+    rig.engine.latest()->onPartial(u"so the plan for Friday is"_s);
+    pump();
+    EXPECT_TRUE(shownTexts(home).join(u'|').contains(u"Friday is"_s));
+    dump(window, "home-recording");
     home.recordButton()->click();
     rig.advance(std::chrono::seconds(5));
     EXPECT_EQ(rig.phase(), AppState::Phase::Kind::idle);
