@@ -1,7 +1,7 @@
 #include "ui/design/WarningLabel.h"
 
 #include "ui/design/DesignTokens.h"
-#include "ui/design/Symbols.h"
+#include "ui/design/IconView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -17,7 +17,7 @@ constexpr int symbolSize = 14;
 
 WarningLabel::WarningLabel(const QString& text, QWidget* parent)
     : QWidget(parent)
-    , m_symbol(new QLabel(this))
+    , m_symbol(new IconView(QStringLiteral("dialog-warning"), symbolSize, this))
     , m_text(new QLabel(text, this))
 {
     auto* layout = new QHBoxLayout(this);
@@ -32,7 +32,6 @@ WarningLabel::WarningLabel(const QString& text, QWidget* parent)
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_text->setFont(DesignTokens::font(TextStyle::caption, font()));
     m_symbol->setFixedSize(symbolSize, QFontMetrics(m_text->font()).height());
-    m_symbol->setAlignment(Qt::AlignCenter);
     applyColours();
 }
 
@@ -60,9 +59,6 @@ void WarningLabel::applyColours()
     QPalette textPalette = m_text->palette();
     textPalette.setColor(QPalette::WindowText, tokens.secondaryText);
     m_text->setPalette(textPalette);
-    // The icon carries its device-pixel ratio, so it stays sharp on a scaled screen.
-    m_symbol->setPixmap(Symbols::icon(QStringLiteral("dialog-warning"), tokens.secondaryText)
-                                .pixmap(QSize(symbolSize, symbolSize), devicePixelRatioF()));
 }
 
 } // namespace sayloom

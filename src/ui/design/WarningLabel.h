@@ -7,6 +7,8 @@ class QLabel;
 
 namespace sayloom {
 
+class IconView;
+
 // A warning under a row: the theme's warning symbol and a wrapped text in the secondary text colour, one step
 // smaller than body text.
 class WarningLabel final : public QWidget {
@@ -24,7 +26,7 @@ protected:
 private:
     void applyColours();
 
-    QLabel* m_symbol;
+    IconView* m_symbol;
     QLabel* m_text;
 };
 
