@@ -159,7 +159,8 @@ void HistoryView::updateHeader()
     m_emptyText->setText(ScreenTexts::noDictations(m_state.trigger()));
     m_pages->setCurrentIndex(empty ? 1 : 0);
     const DesignTokens tokens = DesignTokens::fromPalette(palette());
-    m_emptySymbol->setPixmap(SymbolNames::icon(QStringLiteral("waveform"), tokens.secondaryText).pixmap(48, 48));
+    m_emptySymbol->setPixmap(
+            SymbolNames::icon(QStringLiteral("waveform"), tokens.secondaryText).pixmap(QSize(48, 48), 2.0));
     QPalette secondary = m_emptyText->palette();
     secondary.setColor(QPalette::WindowText, tokens.secondaryText);
     m_emptyText->setPalette(secondary);

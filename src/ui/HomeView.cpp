@@ -248,7 +248,7 @@ void HomeView::updateRecorder()
     const QColor symbolColour = recording                                ? tokens.recording
                                 : phase.is(AppState::Phase::Kind::error) ? tokens.recording
                                                                          : tokens.secondaryText;
-    m_statusSymbol->setPixmap(SymbolNames::icon(symbol, symbolColour).pixmap(20, 20));
+    m_statusSymbol->setPixmap(SymbolNames::icon(symbol, symbolColour).pixmap(QSize(20, 20), 2.0));
     m_record->setText(ScreenTexts::recordButtonTitle(phase));
     m_record->setAccessibleName(ScreenTexts::recordButtonTitle(phase));
     m_record->setIcon(SymbolNames::icon(ScreenTexts::recordButtonSymbol(phase), tokens.text));
@@ -333,7 +333,7 @@ void HomeView::updateColours()
     link.setColor(QPalette::ButtonText, tokens.accent);
     m_showAll->setPalette(link);
     for (const Tile& tile : m_tiles) {
-        tile.icon->setPixmap(SymbolNames::icon(tile.symbol, tokens.accent).pixmap(20, 20));
+        tile.icon->setPixmap(SymbolNames::icon(tile.symbol, tokens.accent).pixmap(QSize(20, 20), 2.0));
     }
 }
 
