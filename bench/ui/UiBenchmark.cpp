@@ -2,10 +2,12 @@
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryView.h"
 #include "ui/InertSession.h"
+#include "ui/Snapshot.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QListView>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -95,6 +97,16 @@ void BM_SearchKeystroke(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SearchKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(64);
+
+// The six images of --snapshot, drawn and written; the command adds the process start to this.
+void BM_SnapshotSixImages(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Snapshot::render(folder.path()));
+    }
+}
+BENCHMARK(BM_SnapshotSixImages)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 } // namespace sayloom

@@ -34,7 +34,7 @@ AppliedCorrection correctionAt(const QString& text, const QString& heard, const 
 }
 
 // Lays the widget out at exactly `size` in the current appearance and draws it at twice the size.
-QImage render(QWidget& widget, const QSize& size)
+QImage draw(QWidget& widget, const QSize& size)
 {
     widget.setPalette(QApplication::palette());
     widget.setAttribute(Qt::WA_DontShowOnScreen);
@@ -170,6 +170,14 @@ QWidget* Snapshot::sampleRows(const QDateTime& now)
 
 int Snapshot::run(const QString& folder)
 {
+    const QByteArray line = render(folder).toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+QString Snapshot::render(const QString& folder)
+{
     const QString path = QDir(folder).absolutePath();
     QDir().mkpath(path);
 
@@ -189,14 +197,11 @@ int Snapshot::run(const QString& folder)
         for (const Page& page : pages) {
             // Built afresh in each appearance, so colours chosen when a widget is made are the right ones.
             const std::unique_ptr<QWidget> widget(page.make());
-            writePng(render(*widget, page.size), QDir(path).filePath(page.name + u'-' + name + u".png"));
+            writePng(draw(*widget, page.size), QDir(path).filePath(page.name + u'-' + name + u".png"));
         }
     }
     appearance->force(forced);
-    const QByteArray line = path.toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
-    return 0;
+    return path;
 }
 
 } // namespace sayloom

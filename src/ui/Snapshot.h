@@ -34,6 +34,8 @@ public:
     // replacing files of those names; a page that cannot be drawn or written is skipped. Prints the folder's path
     // and returns the exit status, 0.
     static int run(const QString& folder);
+    // The drawing and writing of run(), without the printed line; returns the folder's absolute path.
+    static QString render(const QString& folder);
 
     // The two sample dictations, as of `now`: one with two corrections, one plain.
     static QList<HistoryEntry> sampleHistory(const QDateTime& now);
