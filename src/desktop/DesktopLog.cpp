@@ -1,0 +1,7 @@
+#include "desktop/DesktopLog.h"
+
+namespace sayloom {
+
+Q_LOGGING_CATEGORY(lcDesktop, "app.sayloom.desktop", QtInfoMsg)
+
+} // namespace sayloom
