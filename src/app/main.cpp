@@ -1,7 +1,9 @@
 #include "base/DetachedTask.h"
 #include "cli/DevCommand.h"
 #include "cli/Output.h"
+#include "ui/Snapshot.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -38,6 +40,16 @@ int main(int argc, char* argv[])
         Output::printLine(QStringLiteral(
                 "Sayloom's desktop application is not built yet; see README for the developer commands."));
         return 0;
+    }
+
+    if (const auto* snapshot = std::get_if<DevCommand::Snapshot>(&command->value())) {
+        // Drawing needs a GUI application, but never a display: the offscreen platform draws into memory, so the
+        // command works over SSH and in CI alike.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication application(argc, argv);
+        QCoreApplication::setOrganizationName(QStringLiteral("Sayloom"));
+        QCoreApplication::setApplicationName(QStringLiteral("Sayloom"));
+        return Snapshot::run(snapshot->folder);
     }
 
     // A command runs as one task on the main thread while the event loop serves whatever it waits for; no window

@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSize>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace sayloom {
 namespace {
@@ -81,12 +83,52 @@ TEST_F(Executable, WithoutACommandPrintsTheNoticeAndSucceeds)
     EXPECT_EQ(result.standardError.toStdString(), "");
 }
 
-TEST_F(Executable, SnapshotIsUnavailableAndFailsWithOneErrorLine)
+// The width and height a PNG file declares in its header; nothing when it is not a PNG.
+std::optional<QSize> pngSize(const QString& path)
 {
-    result = run({u"--snapshot"_s, u"/tmp/x"_s});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.standardOutput.toStdString(), "");
-    EXPECT_EQ(result.standardError.toStdString(), "error: --snapshot is not available in this build yet\n");
+    const QByteArray bytes = readAll(path);
+    if (bytes.size() < 24 || !bytes.startsWith("\x89PNG\r\n\x1a\n")) {
+        return std::nullopt;
+    }
+    const auto number = [&bytes](int at) {
+        return int(quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16 |
+                   quint32(quint8(bytes[at + 2])) << 8 | quint32(quint8(bytes[at + 3])));
+    };
+    return QSize(number(16), number(20));
+}
+
+// Drawn with no display at all; a second run replaces the images and nothing else; a folder that cannot be made
+// still ends quietly with its path.
+TEST_F(Executable, SnapshotWritesEveryImageAtTwiceItsSize)
+{
+    const QString folder = home.filePath(u"shots/new"_s);
+    QProcessEnvironment environment;
+    environment.insert(u"DISPLAY"_s, u""_s);
+    environment.insert(u"WAYLAND_DISPLAY"_s, u""_s);
+    const std::pair<QString, QSize> images[] = {
+            {u"home"_s, QSize(1616, 1800)}, {u"rows"_s, QSize(1616, 1120)}, {u"pill"_s, QSize(736, 944)}};
+    for (int round = 0; round < 2; ++round) {
+        result = run({u"--snapshot"_s, folder}, environment);
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        EXPECT_EQ(result.standardOutput.toStdString(), folder.toStdString() + "\n");
+        for (const auto& [name, size] : images) {
+            for (const QString& appearance : {u"light"_s, u"dark"_s}) {
+                const QString path = folder + u'/' + name + u'-' + appearance + u".png";
+                EXPECT_EQ(pngSize(path), size) << path.toStdString();
+            }
+        }
+        if (round == 0) {
+            write(u"shots/new/home-dark.png"_s, "not an image");
+            write(u"shots/new/notes.txt"_s, "mine");
+        }
+    }
+    EXPECT_EQ(readAll(folder + u"/notes.txt"_s), "mine");
+
+    const QString blocked = write(u"a-file"_s, "x") + u"/shots"_s;
+    result = run({u"--snapshot"_s, blocked}, environment);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.standardOutput.toStdString(), blocked.toStdString() + "\n");
+    EXPECT_FALSE(QFileInfo::exists(blocked));
 }
 
 // Without a sound server there is no device to list and nothing to record from; the lines before the failure stay.

@@ -1,0 +1,125 @@
+#include "history/History.h"
+#include "ui/HistoryListModel.h"
+#include "ui/HistoryView.h"
+#include "ui/InertSession.h"
+#include "ui/Snapshot.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+
+namespace sayloom {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A full history of ordinary takes over a month: a sentence or three each, most into an application, many with a
+// correction or two.
+QList<HistoryEntry> fullHistory()
+{
+    static const QStringList sentences{
+            QStringLiteral("Let's move the Supabase migration to Thursday and ask Zoë to review the Claude Code "
+                           "changes before the release."),
+            QStringLiteral("Can you send the agenda to the team?"),
+            QStringLiteral("The onboarding flow still drops people at the second step, so I'd like to look at the "
+                           "numbers again on Monday and then decide whether we redo the copy or the layout."),
+    };
+    QList<HistoryEntry> entries;
+    const QDateTime newest = QDateTime::currentDateTimeUtc();
+    for (int i = 0; i < History::maximumCount; ++i) {
+        HistoryEntry entry;
+        entry.text = sentences[i % 3] + u' ' + QString::number(i);
+        entry.raw = entry.text.toLower();
+        entry.date = newest.addSecs(-i * 2400);
+        entry.appName = i % 4 == 0 ? std::nullopt : std::optional(QStringLiteral("Kate"));
+        entry.duration = 4.0 + (i % 10) * 0.8;
+        entry.corrections = QList<AppliedCorrection>();
+        if (i % 3 == 0) {
+            entry.corrections->append({QStringLiteral("super base"), QStringLiteral("Supabase"), 15, 8});
+            entry.corrections->append({QStringLiteral("cloud code"), QStringLiteral("Claude Code"), 80, 11});
+        }
+        entries.append(entry);
+    }
+    return entries;
+}
+
+InertSession& session()
+{
+    static InertSession full(fullHistory());
+    return full;
+}
+
+// From building the screen to its first picture, rows laid out and the visible ones drawn.
+void BM_HistoryScreenShown(benchmark::State& state)
+{
+    InertSession& inert = session();
+    for (auto _ : state) {
+        const auto started = Clock::now();
+        HistoryView view(inert.state(), inert.clock());
+        view.setAttribute(Qt::WA_DontShowOnScreen);
+        view.resize(780, 720);
+        view.show();
+        view.list()->doItemsLayout();
+        benchmark::DoNotOptimize(view.grab());
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
+        if (view.model().shownCount() != History::maximumCount) {
+            state.SkipWithError("the list lost entries");
+        }
+    }
+}
+BENCHMARK(BM_HistoryScreenShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// One keystroke in the search: the list filtered, laid out again and repainted. Typing and deleting a word by
+// turns, so every query but the empty one narrows the list.
+void BM_SearchKeystroke(benchmark::State& state)
+{
+    InertSession& inert = session();
+    HistoryView view(inert.state(), inert.clock());
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.resize(780, 720);
+    view.show();
+    view.list()->doItemsLayout();
+    view.grab();
+    const QString word = QStringLiteral("supabase");
+    int step = 0;
+    for (auto _ : state) {
+        const int length = step % 16 < 8 ? step % 8 + 1 : 8 - step % 8 - 1;
+        ++step;
+        const auto started = Clock::now();
+        view.searchField()->setText(word.left(length));
+        view.list()->doItemsLayout();
+        view.list()->viewport()->repaint();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
+    }
+}
+BENCHMARK(BM_SearchKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(64);
+
+// The six images of --snapshot, drawn and written; the command adds the process start to this.
+void BM_SnapshotSixImages(benchmark::State& state)
+{
+    QTemporaryDir folder;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Snapshot::render(folder.path()));
+    }
+}
+BENCHMARK(BM_SnapshotSixImages)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+} // namespace sayloom
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,198 @@
+#include "ui/MainWindow.h"
+
+#include "session/AppState.h"
+#include "ui/HistoryView.h"
+#include "ui/HomeView.h"
+#include "ui/ScreenTexts.h"
+#include "ui/SymbolNames.h"
+#include "ui/design/DesignTokens.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace sayloom {
+
+namespace {
+
+constexpr QSize windowSize{980, 720};
+constexpr int sidebarWidth = 200;
+const QList<MainWindow::SidebarItem> items{MainWindow::SidebarItem::home, MainWindow::SidebarItem::history};
+
+// Sidebar rows as GNOME draws them: the chosen one on a rounded, pale accent ground, the text keeping its colour.
+class SidebarDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const DesignTokens tokens = DesignTokens::fromPalette(option.palette);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRectF ground = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        QColor fill = Qt::transparent;
+        if (option.state & QStyle::State_Selected) {
+            fill = tokens.accent;
+            fill.setAlphaF(tokens.appearance == Appearance::dark ? 0.30f : 0.16f);
+        } else if (option.state & QStyle::State_MouseOver) {
+            fill = tokens.text;
+            fill.setAlphaF(0.06f);
+        }
+        QPainterPath path;
+        path.addRoundedRect(ground, Radius::control, Radius::control);
+        painter->fillPath(path, fill);
+        if (option.state & QStyle::State_HasFocus && option.widget && option.widget->hasFocus()) {
+            painter->setPen(QPen(tokens.accent, 2));
+            painter->drawPath(path);
+        }
+        const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
+        const QRect iconRect(option.rect.left() + Spacing::m, option.rect.center().y() - 8, 16, 16);
+        icon.paint(painter, iconRect);
+        painter->setPen(tokens.text);
+        painter->setFont(option.font);
+        painter->drawText(option.rect.adjusted(iconRect.right() + Spacing::m - option.rect.left(), 0, 0, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+MainWindow::MainWindow(AppState& state, Clock& clock, Permissions& permissions, QWidget* parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_sidebar(new QListWidget(this))
+    , m_status(new QLabel(this))
+    , m_screens(new QStackedWidget(this))
+    , m_home(new HomeView(state, clock, permissions, m_screens))
+    , m_history(new HistoryView(state, clock, m_screens))
+{
+    setWindowTitle(QStringLiteral("Sayloom"));
+    resize(windowSize);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* side = new QWidget(this);
+    side->setFixedWidth(sidebarWidth);
+    side->setAutoFillBackground(true);
+    side->setBackgroundRole(QPalette::Base);
+    auto* sideLayout = new QVBoxLayout(side);
+    sideLayout->setContentsMargins(Spacing::s, Spacing::m, Spacing::s, Spacing::m);
+    sideLayout->setSpacing(Spacing::s);
+    m_sidebar->setParent(side);
+    m_sidebar->setFrameShape(QFrame::NoFrame);
+    m_sidebar->setAccessibleName(QStringLiteral("Sidebar"));
+    m_sidebar->setIconSize(QSize(16, 16));
+    m_sidebar->setSpacing(2);
+    m_sidebar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_sidebar->setItemDelegate(new SidebarDelegate(m_sidebar));
+    m_sidebar->setMouseTracking(true);
+    m_sidebar->viewport()->setBackgroundRole(QPalette::Base);
+    for (const SidebarItem item : items) {
+        auto* entry = new QListWidgetItem(title(item), m_sidebar);
+        entry->setData(Qt::UserRole, rawValue(item));
+        entry->setSizeHint(QSize(0, 36));
+    }
+    sideLayout->addWidget(m_sidebar, 1);
+    m_status->setParent(side);
+    m_status->setFont(DesignTokens::font(TextStyle::caption));
+    m_status->setContentsMargins(Spacing::s, 0, Spacing::s, 0);
+    m_status->setAccessibleName(QStringLiteral("Status"));
+    sideLayout->addWidget(m_status);
+    layout->addWidget(side);
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Plain);
+    layout->addWidget(line);
+
+    m_screens->addWidget(m_home);
+    m_screens->addWidget(m_history);
+    m_screens->setAutoFillBackground(true);
+    m_screens->setBackgroundRole(QPalette::Window);
+    layout->addWidget(m_screens, 1);
+
+    connect(m_sidebar, &QListWidget::currentRowChanged, m_screens, &QStackedWidget::setCurrentIndex);
+    connect(m_home, &HomeView::showAllRequested, this, [this] { select(SidebarItem::history); });
+    for (const auto signal :
+         {&AppState::phaseChanged, &AppState::microphoneGrantedChanged, &AppState::accessibilityGrantedChanged}) {
+        connect(&m_state, signal, this, &MainWindow::updateStatus);
+    }
+    // Ctrl+1 and Ctrl+2 reach the screens from anywhere in the window.
+    for (int i = 0; i < items.size(); ++i) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), this);
+        connect(shortcut, &QShortcut::activated, this, [this, i] { select(items[i]); });
+    }
+
+    select(SidebarItem::home);
+    updateStatus();
+    updateSymbols();
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::rawValue(SidebarItem item)
+{
+    return item == SidebarItem::home ? QStringLiteral("home") : QStringLiteral("history");
+}
+
+QString MainWindow::title(SidebarItem item)
+{
+    return item == SidebarItem::home ? QStringLiteral("Home") : QStringLiteral("History");
+}
+
+QString MainWindow::symbol(SidebarItem item)
+{
+    return item == SidebarItem::home ? QStringLiteral("waveform") : QStringLiteral("clock");
+}
+
+std::optional<MainWindow::SidebarItem> MainWindow::selection() const
+{
+    const int row = m_sidebar->currentRow();
+    if (row < 0 || row >= items.size()) {
+        return std::nullopt;
+    }
+    return items[row];
+}
+
+void MainWindow::select(SidebarItem item)
+{
+    m_sidebar->setCurrentRow(int(items.indexOf(item)));
+}
+
+void MainWindow::updateStatus()
+{
+    m_status->setText(
+            ScreenTexts::sidebarStatus(m_state.phase(), m_state.microphoneGranted(), m_state.accessibilityGranted()));
+}
+
+void MainWindow::updateSymbols()
+{
+    const DesignTokens tokens = DesignTokens::fromPalette(palette());
+    for (int i = 0; i < items.size(); ++i) {
+        m_sidebar->item(i)->setIcon(SymbolNames::icon(symbol(items[i]), tokens.text));
+    }
+    QPalette secondary = m_status->palette();
+    secondary.setColor(QPalette::WindowText, tokens.secondaryText);
+    m_status->setPalette(secondary);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange) {
+        updateSymbols();
+    }
+    QWidget::changeEvent(event);
+}
+
+} // namespace sayloom

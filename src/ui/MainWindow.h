@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QListWidget;
+class QStackedWidget;
+
+namespace sayloom {
+
+class AppState;
+class Clock;
+class HistoryView;
+class HomeView;
+class Permissions;
+
+// The window the user opens to look back: a sidebar with the screens and the session's status under it, and the
+// chosen screen beside it. It keeps nothing but which screen is shown.
+class MainWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    // The sidebar's screens, in order.
+    enum class SidebarItem { home, history };
+
+    MainWindow(AppState& state, Clock& clock, Permissions& permissions, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    static QString rawValue(SidebarItem item);
+    static QString title(SidebarItem item);
+    static QString symbol(SidebarItem item);
+
+    std::optional<SidebarItem> selection() const;
+    void select(SidebarItem item);
+
+    HomeView* home() const { return m_home; }
+    HistoryView* history() const { return m_history; }
+    QListWidget* sidebar() const { return m_sidebar; }
+    QLabel* statusLine() const { return m_status; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void updateStatus();
+    void updateSymbols();
+
+    AppState& m_state;
+    QListWidget* m_sidebar;
+    QLabel* m_status;
+    QStackedWidget* m_screens;
+    HomeView* m_home;
+    HistoryView* m_history;
+};
+
+} // namespace sayloom
