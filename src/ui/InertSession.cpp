@@ -70,7 +70,7 @@ public:
     void hide(std::chrono::milliseconds) override {}
     void push(float) override {}
 
-    QCoro::Task<void> insert(QString) override { co_return; }
+    QCoro::Task<void> insert(QString, std::optional<RunningApplication>) override { co_return; }
 
     QCoro::Task<bool> requestMicrophone() override { co_return false; }
     void open(const QString&) override {}
@@ -81,7 +81,7 @@ public:
 
     std::optional<RunningApplication> frontmost() const override { return std::nullopt; }
     std::optional<RunningApplication> current() const override { return std::nullopt; }
-    void activate(const RunningApplication&) override {}
+    QCoro::Task<void> activate(RunningApplication) override { co_return; }
 
     void setText(const QString&) override {}
     void play(Cue, float) override {}
