@@ -1,6 +1,6 @@
 #include "overlay/OverlayController.h"
 
-#include "ManualClock.h"
+#include "support/FakeClock.h"
 #include "overlay/OverlayView.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ using Kind = OverlayMode::Kind;
 
 class OverlayControllerTest : public ::testing::Test {
 protected:
-    testing::ManualClock clock;
+    testing::FakeClock clock;
     OverlayController overlay{clock};
 
     void expectShowing(const OverlayMode& mode)

@@ -1,4 +1,4 @@
-#include "ManualClock.h"
+#include "support/FakeClock.h"
 #include "integration/support/XServer.h"
 #include "overlay/OverlayController.h"
 #include "overlay/OverlayView.h"
@@ -124,7 +124,7 @@ TEST(OverlayOnX11, ShowingThePillLeavesTheFocusInTheUsersWindow)
     char name[] = "overlay_x11_tests";
     char* argv[] = {name, nullptr};
     QApplication application(argc, argv);
-    testing::ManualClock clock;
+    testing::FakeClock clock;
     {
         OverlayController overlay(clock);
         overlay.show(OverlayMode::listening(false));
