@@ -3,7 +3,6 @@
 #include "desktop/x11/X11HotkeyMonitor.h"
 #include "desktop/x11/X11Keyboard.h"
 #include "desktop/x11/X11TextInserter.h"
-#include "integration/support/XServer.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -11,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <xcb/xinput.h>
@@ -116,18 +114,3 @@ BENCHMARK(BM_InsertToKeystroke)->Apply(timedTakes)->Repetitions(20)->Arg(0)->Arg
 } // namespace
 
 } // namespace sayloom
-
-// A private X server for the whole program, started before the application object so that Qt connects to it; no
-// server (Xvfb missing) skips the benchmarks.
-int main(int argc, char** argv)
-{
-    sayloom::XServer server;
-    QString error;
-    if (!server.start(&error)) {
-        std::fprintf(stderr, "x11 benchmarks skipped: %s\n", error.toLocal8Bit().constData());
-        return 0;
-    }
-    server.useInThisProcess();
-    QGuiApplication application(argc, argv);
-    return sayloom::runRegisteredBenchmarks(argc, argv);
-}

@@ -1,5 +1,3 @@
-#include "BenchmarkMain.h"
-#include "integration/support/XServer.h"
 #include "overlay/OverlayController.h"
 #include "session/SystemClock.h"
 
@@ -10,7 +8,6 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <sys/resource.h>
 
 namespace sayloom {
@@ -91,18 +88,3 @@ BENCHMARK(BM_ListeningAt50LevelsPerSecond)
 } // namespace
 
 } // namespace sayloom
-
-// A private X server for the whole program, started before the application object so that Qt connects to it; no
-// server (Xvfb missing) skips the benchmark.
-int main(int argc, char** argv)
-{
-    sayloom::XServer server;
-    QString error;
-    if (!server.start(&error)) {
-        std::fprintf(stderr, "overlay benchmark skipped: %s\n", error.toLocal8Bit().constData());
-        return 0;
-    }
-    server.useInThisProcess();
-    QApplication application(argc, argv);
-    return sayloom::runRegisteredBenchmarks(argc, argv);
-}

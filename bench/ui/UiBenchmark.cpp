@@ -1,3 +1,4 @@
+#include "BenchmarkMain.h"
 #include "history/History.h"
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryView.h"
@@ -115,11 +116,5 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return sayloom::runRegisteredBenchmarks(argc, argv);
 }

@@ -1,7 +1,7 @@
-#include "support/FakeClock.h"
 #include "integration/support/XServer.h"
 #include "overlay/OverlayController.h"
 #include "overlay/OverlayView.h"
+#include "support/FakeClock.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

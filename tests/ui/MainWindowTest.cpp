@@ -184,12 +184,3 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
 
 } // namespace
 } // namespace sayloom
-
-int main(int argc, char* argv[])
-{
-    // The window is drawn into memory; no display is needed or touched.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -170,12 +170,3 @@ TEST(DesignRender, DumpsComponentsWhenAsked)
 
 } // namespace
 } // namespace sayloom
-
-// Widgets need an application object, and a platform without a display.
-int main(int argc, char* argv[])
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-// The pill is a widget: the tests need an application object, and a platform that needs no display.
+// Widgets need an application object; the offscreen platform draws them into memory without a display.
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
