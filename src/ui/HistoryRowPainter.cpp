@@ -135,10 +135,11 @@ int HistoryRowPainter::textHeight(const QString& text, int width) const
     return std::max(int(std::ceil(height)), QFontMetrics(m_body).height());
 }
 
-int HistoryRowPainter::chipsHeight(const HistoryEntry& entry, int width) const
+QList<QRect> HistoryRowPainter::chipRects(const HistoryEntry& entry, int width) const
 {
-    if (!entry.corrections || entry.corrections->isEmpty()) {
-        return 0;
+    QList<QRect> rects;
+    if (!entry.corrections) {
+        return rects;
     }
     int x = 0;
     int y = 0;
@@ -150,10 +151,20 @@ int HistoryRowPainter::chipsHeight(const HistoryEntry& entry, int width) const
             y += lineHeight + chipSpacing;
             lineHeight = 0;
         }
+        rects.append(QRect(QPoint(x, y), size));
         x += size.width() + chipSpacing;
         lineHeight = std::max(lineHeight, size.height());
     }
-    return y + lineHeight;
+    return rects;
+}
+
+int HistoryRowPainter::chipsHeight(const HistoryEntry& entry, int width) const
+{
+    int height = 0;
+    for (const QRect& rect : chipRects(entry, width)) {
+        height = std::max(height, rect.bottom() + 1);
+    }
+    return height;
 }
 
 int HistoryRowPainter::heightForWidth(const HistoryEntry& entry, int width) const
@@ -240,19 +251,10 @@ void HistoryRowPainter::paintChips(QPainter& painter, const HistoryEntry& entry,
                                    const QPalette& palette) const
 {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    int x = 0;
-    int y = 0;
-    int lineHeight = 0;
-    for (const AppliedCorrection& correction : *entry.corrections) {
-        const QSize size = chipSize(correction).boundedTo(QSize(width, 1000));
-        if (x > 0 && x + size.width() > width) {
-            x = 0;
-            y += lineHeight + chipSpacing;
-            lineHeight = 0;
-        }
-        painter.drawPixmap(origin + QPoint(x, y), chipImage(correction, size, palette, ratio));
-        x += size.width() + chipSpacing;
-        lineHeight = std::max(lineHeight, size.height());
+    const QList<QRect> rects = chipRects(entry, width);
+    for (qsizetype i = 0; i < rects.size(); ++i) {
+        painter.drawPixmap(origin + rects[i].topLeft(),
+                           chipImage(entry.corrections->at(i), rects[i].size(), palette, ratio));
     }
 }
 

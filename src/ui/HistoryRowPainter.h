@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QPalette>
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <QTimeZone>
@@ -45,6 +46,8 @@ private:
     int textWidth(int width) const;
     int textHeight(const QString& text, int width) const;
     // Places the chips of `entry` from `origin` within `width`; returns the height they take.
+    // Where each correction chip goes, flowing onto new lines within `width`, relative to the chips' origin.
+    QList<QRect> chipRects(const HistoryEntry& entry, int width) const;
     int chipsHeight(const HistoryEntry& entry, int width) const;
     void paintChips(QPainter& painter, const HistoryEntry& entry, const QPoint& origin, int width,
                     const QPalette& palette) const;
