@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/ports/LoginItem.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,7 +12,7 @@ namespace sayloom {
 // ($XDG_CONFIG_HOME/autostart, normally ~/.config/autostart). A copy in a system autostart folder
 // ($XDG_CONFIG_DIRS/autostart) counts too, as the desktop counts it: the user's entry overrides it, so turning
 // launch at login off then writes a hidden entry instead of removing one.
-class Autostart final {
+class Autostart final : public LoginItem {
 public:
     static QString fileName() { return QStringLiteral("app.sayloom.Sayloom.desktop"); }
 
@@ -21,10 +23,10 @@ public:
 
     // True when the desktop will start Sayloom at login: the entry that counts exists and is not switched off
     // (Hidden=true or X-GNOME-Autostart-enabled=false).
-    bool isEnabled() const;
+    bool isEnabled() const override;
     // Turns launch at login on or off; on failure returns "Couldn't change login items: " and the reason, and
     // leaves the state as it was.
-    std::optional<QString> setEnabled(bool enabled);
+    std::optional<QString> setEnabled(bool enabled) override;
 
     // The user's own entry, written and removed here.
     static QString userEntryPath();

@@ -251,6 +251,7 @@ void LocalLanguageModel::setConfiguration(Configuration configuration)
     m_connection->configuration = std::move(configuration);
     m_connection->base = loopbackURL(m_connection->configuration.url);
     m_connection->listedModel.clear();
+    setModels({});
     store(m_connection->base ? LanguageModelAvailability::unavailable : LanguageModelAvailability::notEnabled);
     refreshAvailability();
 }
@@ -289,6 +290,14 @@ void LocalLanguageModel::store(LanguageModelAvailability availability)
     }
 }
 
+void LocalLanguageModel::setModels(QStringList models)
+{
+    if (m_models != models) {
+        m_models = std::move(models);
+        emit modelsChanged();
+    }
+}
+
 QCoro::Task<LanguageModelAvailability> LocalLanguageModel::probe()
 {
     const std::shared_ptr<Connection> connection = m_connection;
@@ -306,7 +315,7 @@ QCoro::Task<LanguageModelAvailability> LocalLanguageModel::probe()
     co_await reply.get();
 
     LanguageModelAvailability result = LanguageModelAvailability::unavailable;
-    QString firstModel;
+    QStringList models;
     const int status = httpStatus(reply.get());
     if (status == 503) {
         // llama-server answers 503 while it loads its model.
@@ -315,7 +324,6 @@ QCoro::Task<LanguageModelAvailability> LocalLanguageModel::probe()
         const QJsonDocument document = QJsonDocument::fromJson(reply->readAll());
         const QJsonValue data = document.object().value(u"data");
         if (data.isArray()) {
-            QStringList models;
             for (const QJsonValue& model : data.toArray()) {
                 if (const QString id = model.toObject().value(u"id").toString(); !id.isEmpty()) {
                     models.append(id);
@@ -324,13 +332,13 @@ QCoro::Task<LanguageModelAvailability> LocalLanguageModel::probe()
             const QString wanted = connection->configuration.modelName;
             const bool ready = wanted.isEmpty() ? !models.isEmpty() : models.contains(wanted);
             result = ready ? LanguageModelAvailability::available : LanguageModelAvailability::modelNotReady;
-            firstModel = models.value(0);
         }
     }
 
     // A probe that started before the settings changed describes a server nobody asks any more.
     if (self && generation == m_generation) {
-        connection->listedModel = firstModel;
+        connection->listedModel = models.value(0);
+        setModels(std::move(models));
         store(result);
     }
     co_return result;

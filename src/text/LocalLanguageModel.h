@@ -2,6 +2,7 @@
 
 #include "text/LanguageModel.h"
 
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -54,19 +55,27 @@ public:
 
     // The model that requests name: the configured one, or the first the server listed at the last probe.
     QString modelForRequests() const;
+    // Every model the server listed at the last probe, in its order; empty before the first answer and after a
+    // probe that got none.
+    const QStringList& models() const { return m_models; }
 
     std::shared_ptr<LanguageModelSession> makeSession(const QString& instructions) override;
 
     // What the model shares with its sessions; defined in the source file.
     struct Connection;
 
+signals:
+    void modelsChanged();
+
 private:
     void store(LanguageModelAvailability availability);
+    void setModels(QStringList models);
 
     std::shared_ptr<Connection> m_connection;
     std::atomic<LanguageModelAvailability> m_availability;
     quint64 m_generation = 0;
     QTimer m_monitor;
+    QStringList m_models;
 };
 
 } // namespace sayloom

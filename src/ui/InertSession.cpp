@@ -6,7 +6,9 @@
 #include "session/ports/AccessibilityTrust.h"
 #include "session/ports/ActiveApplication.h"
 #include "session/ports/Clipboard.h"
+#include "session/ports/FileActions.h"
 #include "session/ports/HotkeyMonitor.h"
+#include "session/ports/LoginItem.h"
 #include "session/ports/Overlay.h"
 #include "session/ports/Permissions.h"
 #include "session/ports/Sounds.h"
@@ -28,6 +30,21 @@ class InertDevices final : public InputDevices {
 public:
     QList<AudioInputDevice> inputDevices() const override { return {}; }
     std::optional<AudioInputDevice> resolve(const MicrophonePreference&) const override { return std::nullopt; }
+};
+
+class InertLoginItem final : public LoginItem {
+public:
+    bool isEnabled() const override { return false; }
+    std::optional<QString> setEnabled(bool) override
+    {
+        return QStringLiteral("Couldn't change login items: this session only draws the windows");
+    }
+};
+
+class InertFiles final : public FileActions {
+public:
+    bool open(const QString&) const override { return false; }
+    QCoro::Task<bool> reveal(const QString&) const override { co_return false; }
 };
 
 } // namespace
@@ -87,6 +104,8 @@ public:
     void play(Cue, float) override {}
 
     InertDevices devices;
+    InertLoginItem loginItem;
+    InertFiles files;
     std::shared_ptr<InertLanguageModel> model = std::make_shared<InertLanguageModel>();
 
 private:
@@ -123,6 +142,17 @@ InertSession::~InertSession() = default;
 Permissions& InertSession::permissions()
 {
     return *m_desktop;
+}
+
+WindowParts InertSession::windowParts()
+{
+    Desktop& desktop = *m_desktop;
+    return WindowParts{.state = *m_state,
+                       .clock = m_clock,
+                       .permissions = desktop,
+                       .inputDevices = desktop.devices,
+                       .loginItem = desktop.loginItem,
+                       .files = desktop.files};
 }
 
 } // namespace sayloom

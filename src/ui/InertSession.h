@@ -6,6 +6,7 @@
 #include "session/Preferences.h"
 #include "session/QSettingsStore.h"
 #include "session/SystemClock.h"
+#include "ui/WindowParts.h"
 
 #include <QTemporaryDir>
 
@@ -28,6 +29,9 @@ public:
     AppState& state() { return *m_state; }
     Clock& clock() { return m_clock; }
     Permissions& permissions();
+    // The windows' parts over this session: no microphone, launch at login that is off and cannot change, files
+    // that open nowhere.
+    WindowParts windowParts();
 
 private:
     class Desktop;

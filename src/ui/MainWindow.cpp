@@ -67,14 +67,15 @@ public:
 
 } // namespace
 
-MainWindow::MainWindow(AppState& state, Clock& clock, Permissions& permissions, QWidget* parent)
+MainWindow::MainWindow(WindowParts parts, QWidget* parent)
     : QWidget(parent)
-    , m_state(state)
+    , m_parts(parts)
+    , m_state(parts.state)
     , m_sidebar(new QListWidget(this))
     , m_status(new QLabel(this))
     , m_screens(new QStackedWidget(this))
-    , m_home(new HomeView(state, clock, permissions, m_screens))
-    , m_history(new HistoryView(state, clock, m_screens))
+    , m_home(new HomeView(parts.state, parts.clock, parts.permissions, m_screens))
+    , m_history(new HistoryView(parts.state, parts.clock, m_screens))
 {
     setWindowTitle(QStringLiteral("Sayloom"));
     resize(windowSize);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/WindowParts.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -11,10 +13,8 @@ class QStackedWidget;
 namespace sayloom {
 
 class AppState;
-class Clock;
 class HistoryView;
 class HomeView;
-class Permissions;
 
 // The window the user opens to look back: a sidebar with the screens and the session's status under it, and the
 // chosen screen beside it. It keeps nothing but which screen is shown.
@@ -25,7 +25,7 @@ public:
     // The sidebar's screens, in order.
     enum class SidebarItem { home, history };
 
-    MainWindow(AppState& state, Clock& clock, Permissions& permissions, QWidget* parent = nullptr);
+    explicit MainWindow(WindowParts parts, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     static QString rawValue(SidebarItem item);
@@ -47,6 +47,7 @@ private:
     void updateStatus();
     void updateSymbols();
 
+    WindowParts m_parts;
     AppState& m_state;
     QListWidget* m_sidebar;
     QLabel* m_status;

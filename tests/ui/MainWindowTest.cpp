@@ -1,6 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "session/SessionRig.h"
+#include "WindowFakes.h"
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryRowWidget.h"
 #include "ui/HistoryView.h"
@@ -29,6 +29,7 @@ namespace {
 using namespace Qt::StringLiterals;
 using testing::pump;
 using testing::SessionRig;
+using testing::WindowRig;
 
 // Every label's text in a widget tree that is shown, so a test can ask what the user reads.
 QStringList shownTexts(const QWidget& root)
@@ -62,7 +63,8 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
     // Without accessibility each delivery ends with a message; it clears after a while.
     rig.advance(std::chrono::seconds(5));
 
-    MainWindow window(*rig.state, rig.clock, rig.desktop);
+    WindowRig windows(rig);
+    MainWindow window(windows.parts);
     window.show();
     window.activateWindow();
     pump();

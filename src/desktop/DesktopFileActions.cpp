@@ -1,4 +1,4 @@
-#include "desktop/FileActions.h"
+#include "desktop/DesktopFileActions.h"
 
 #include "desktop/DesktopLog.h"
 
@@ -16,18 +16,18 @@ constexpr int answerMilliseconds = 10'000;
 
 } // namespace
 
-FileActions::FileActions(Launcher launcher, QDBusConnection bus)
+DesktopFileActions::DesktopFileActions(Launcher launcher, QDBusConnection bus)
     : m_launcher(std::move(launcher))
     , m_bus(std::move(bus))
 {
 }
 
-bool FileActions::open(const QString& path) const
+bool DesktopFileActions::open(const QString& path) const
 {
     return m_launcher.openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
-QCoro::Task<bool> FileActions::reveal(const QString& path) const
+QCoro::Task<bool> DesktopFileActions::reveal(const QString& path) const
 {
     // Copies, so the answer may arrive after this object is gone.
     const Launcher launcher = m_launcher;

@@ -1,4 +1,4 @@
-#include "desktop/FileActions.h"
+#include "desktop/DesktopFileActions.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +26,7 @@ public Q_SLOTS:
     Q_SCRIPTABLE void ShowItems(const QStringList& uris, const QString&) { shown << uris; }
 };
 
-TEST(FileActions, AFileManagerOnTheBusShowsTheFileElseItsFolderOpens)
+TEST(DesktopFileActions, AFileManagerOnTheBusShowsTheFileElseItsFolderOpens)
 {
     QTemporaryDir root;
     ASSERT_TRUE(QDir(root.path()).mkdir(u"My Words"_s));
@@ -36,7 +36,8 @@ TEST(FileActions, AFileManagerOnTheBusShowsTheFileElseItsFolderOpens)
     QList<QUrl> opened;
     Launcher launcher;
     launcher.openUrl = [&opened](const QUrl& url) { return opened << url, true; };
-    EXPECT_FALSE(QCoro::waitFor(FileActions(launcher, QDBusConnection(QString())).reveal(file))) << "no bus at all";
+    EXPECT_FALSE(QCoro::waitFor(DesktopFileActions(launcher, QDBusConnection(QString())).reveal(file)))
+            << "no bus at all";
     EXPECT_EQ(opened, folder);
 
     // A private session bus with a file manager of our own on it.
@@ -56,10 +57,10 @@ TEST(FileActions, AFileManagerOnTheBusShowsTheFileElseItsFolderOpens)
                                            QDBusConnection::ExportScriptableSlots));
         ASSERT_TRUE(service.registerService(u"org.freedesktop.FileManager1"_s));
         opened.clear();
-        EXPECT_TRUE(QCoro::waitFor(FileActions(launcher, sayloom).reveal(file)));
+        EXPECT_TRUE(QCoro::waitFor(DesktopFileActions(launcher, sayloom).reveal(file)));
         EXPECT_TRUE(opened.isEmpty());
         // The file manager is not asked about a file that is not there.
-        EXPECT_FALSE(QCoro::waitFor(FileActions(launcher, sayloom).reveal(missing)));
+        EXPECT_FALSE(QCoro::waitFor(DesktopFileActions(launcher, sayloom).reveal(missing)));
         EXPECT_EQ(opened, folder);
         EXPECT_EQ(fileManager.shown, QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)});
     }
@@ -70,4 +71,4 @@ TEST(FileActions, AFileManagerOnTheBusShowsTheFileElseItsFolderOpens)
 } // namespace
 } // namespace sayloom
 
-#include "FileActionsTest.moc"
+#include "DesktopFileActionsTest.moc"
