@@ -2,6 +2,8 @@
 
 #include "session/SettingsStore.h"
 
+#include <QUrl>
+
 namespace sayloom {
 
 namespace {
@@ -28,6 +30,23 @@ QString readTrimmed(const SettingsStore& store, const QString& key)
 }
 
 } // namespace
+
+std::optional<QString> Preferences::serverAddressProblem(const QString& address)
+{
+    const QString trimmed = address.trimmed();
+    if (trimmed.isEmpty() || LocalLanguageModel::loopbackURL(trimmed)) {
+        return std::nullopt;
+    }
+    const QUrl url(trimmed, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
+        return QStringLiteral("Enter a full address, such as http://127.0.0.1:8080/v1.");
+    }
+    if (url.scheme() != u"http" && url.scheme() != u"https") {
+        return QStringLiteral("Only http:// and https:// addresses work here.");
+    }
+    return QStringLiteral("The server must run on this computer (127.0.0.1, ::1 or localhost), so that nothing you "
+                          "say leaves it.");
+}
 
 Preferences::Preferences(SettingsStore& store, QObject* parent)
     : QObject(parent)

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace sayloom {
 
 class SettingsStore;
@@ -40,6 +42,11 @@ public:
     // The model to ask; empty (the first one the server lists) when missing or not a text. Read without surrounding
     // blanks.
     static inline const QString languageModelNameKey = QStringLiteral("languageModelName");
+
+    // Why a server address typed by the user can't be used, in words for the user; nothing when it can: an http or
+    // https address on this computer (127.0.0.0/8, ::1, localhost), or empty, which means not set up. Servers
+    // elsewhere are refused, so nothing the user says leaves the machine.
+    static std::optional<QString> serverAddressProblem(const QString& address);
 
     explicit Preferences(SettingsStore& store, QObject* parent = nullptr);
     Preferences(const Preferences&) = delete;

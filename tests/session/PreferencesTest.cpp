@@ -8,9 +8,12 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace sayloom {
 namespace {
+
+using namespace Qt::StringLiterals;
 
 // A settings file as a user or an earlier build left it and what it reads as (trigger, AI cleanup, sounds,
 // microphone, model address, model name), then one setting assigned: written at once (also when unchanged),
@@ -111,6 +114,40 @@ INSTANTIATE_TEST_SUITE_P(Files, PreferencesFiles, ::testing::ValuesIn(storedSett
                          [](const ::testing::TestParamInfo<StoredSettings>& row) {
                              return std::string(row.param.name);
                          });
+
+// Server addresses as a user might type them: on this computer (or empty: not set up) they are usable; anything
+// else is refused with the reason. A problem names its kind: g garbage, s scheme, h host elsewhere.
+TEST(Preferences, AcceptsOnlyServerAddressesOnThisComputer)
+{
+    const std::pair<const char*, char> addresses[] = {
+            {"", 0},
+            {"   ", 0},
+            {"http://127.0.0.1:8080/v1", 0},
+            {" https://127.1.2.3/v1 ", 0},
+            {"http://[::1]:11434/v1", 0},
+            {"http://LocalHost:8080", 0},
+            {"http://192.168.1.20:8080/v1", 'h'},
+            {"https://api.openai.com/v1", 'h'},
+            {"http://localhost.example.com/v1", 'h'},
+            {"http://127.0.0.1@example.com/v1", 'h'},
+            {"http://[::ffff:10.0.0.1]/v1", 'h'},
+            {"ftp://127.0.0.1/v1", 's'},
+            {"file:///tmp/model", 'g'},
+            {"127.0.0.1:8080", 'g'},
+            {"http://", 'g'},
+            {"not an address", 'g'},
+    };
+    const std::map<char, QString> messages{
+            {'g', u"Enter a full address, such as http://127.0.0.1:8080/v1."_s},
+            {'s', u"Only http:// and https:// addresses work here."_s},
+            {'h', u"The server must run on this computer (127.0.0.1, ::1 or localhost), so that nothing you say leaves "
+                  u"it."_s}};
+    for (const auto& [address, problem] : addresses) {
+        SCOPED_TRACE(address);
+        const std::optional<QString> expected = problem ? std::optional(messages.at(problem)) : std::nullopt;
+        EXPECT_EQ(Preferences::serverAddressProblem(QString::fromUtf8(address)), expected);
+    }
+}
 
 } // namespace
 } // namespace sayloom
