@@ -4,6 +4,7 @@
 #include "ui/HistoryView.h"
 #include "ui/HomeView.h"
 #include "ui/ScreenTexts.h"
+#include "ui/SettingsWindow.h"
 #include "ui/SymbolNames.h"
 #include "ui/design/DesignTokens.h"
 
@@ -134,6 +135,8 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent)
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), this);
         connect(shortcut, &QShortcut::activated, this, [this, i] { select(items[i]); });
     }
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this), &QShortcut::activated, this,
+            &MainWindow::openSettings);
 
     select(SidebarItem::home);
     updateStatus();
@@ -169,6 +172,16 @@ std::optional<MainWindow::SidebarItem> MainWindow::selection() const
 void MainWindow::select(SidebarItem item)
 {
     m_sidebar->setCurrentRow(int(items.indexOf(item)));
+}
+
+void MainWindow::openSettings()
+{
+    if (!m_settingsWindow) {
+        m_settingsWindow = new SettingsWindow(m_parts, this);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void MainWindow::updateStatus()

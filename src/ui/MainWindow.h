@@ -15,6 +15,7 @@ namespace sayloom {
 class AppState;
 class HistoryView;
 class HomeView;
+class SettingsWindow;
 
 // The window the user opens to look back: a sidebar with the screens and the session's status under it, and the
 // chosen screen beside it. It keeps nothing but which screen is shown.
@@ -35,6 +36,12 @@ public:
     std::optional<SidebarItem> selection() const;
     void select(SidebarItem item);
 
+    // Shows the settings window and brings it to the front; there is only ever one, made on first use and gone
+    // with this window. Ctrl+, here, and the tray's menu.
+    void openSettings();
+    // Nothing until the settings were first opened.
+    SettingsWindow* settingsWindow() const { return m_settingsWindow; }
+
     HomeView* home() const { return m_home; }
     HistoryView* history() const { return m_history; }
     QListWidget* sidebar() const { return m_sidebar; }
@@ -54,6 +61,7 @@ private:
     QStackedWidget* m_screens;
     HomeView* m_home;
     HistoryView* m_history;
+    SettingsWindow* m_settingsWindow = nullptr;
 };
 
 } // namespace sayloom

@@ -2,9 +2,12 @@
 
 #include "overlay/OverlayModel.h"
 #include "overlay/OverlayView.h"
+#include "ui/GeneralSettings.h"
 #include "ui/HistoryRowWidget.h"
 #include "ui/HomeView.h"
 #include "ui/InertSession.h"
+#include "ui/ModelSettings.h"
+#include "ui/PermissionSettings.h"
 #include "ui/design/AppearanceMonitor.h"
 #include "ui/design/Card.h"
 #include "ui/design/DesignTokens.h"
@@ -183,10 +186,17 @@ QString Snapshot::render(const QString& folder)
 
     InertSession session;
     const QDateTime now = session.clock().wallNow();
+    const WindowParts parts = session.windowParts();
     const QList<Page> pages{
             {QStringLiteral("home"), QSize(808, 900),
              [&session] { return new HomeView(session.state(), session.clock(), session.permissions()); }},
             {QStringLiteral("rows"), QSize(808, 560), [now] { return sampleRows(now); }},
+            {QStringLiteral("settings-general"), QSize(520, 520),
+             [&parts] { return new GeneralSettings(parts.state, parts.inputDevices, parts.loginItem); }},
+            {QStringLiteral("settings-model"), QSize(520, 360),
+             [&parts] { return new ModelSettings(parts.state, parts.languageModel); }},
+            {QStringLiteral("settings-permissions"), QSize(520, 240),
+             [&parts] { return new PermissionSettings(parts.state, parts.permissions); }},
             {QStringLiteral("pill"), QSize(368, 472), [] { return samplePills(); }},
     };
     AppearanceMonitor* appearance = AppearanceMonitor::instance();

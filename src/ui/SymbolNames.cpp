@@ -28,6 +28,9 @@ QString SymbolNames::themeName(const QString& symbol)
             {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
             {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy-symbolic")},
             {QStringLiteral("magnifyingglass"), QStringLiteral("edit-find-symbolic")},
+            {QStringLiteral("gearshape"), QStringLiteral("preferences-system-symbolic")},
+            {QStringLiteral("cpu"), QStringLiteral("applications-science-symbolic")},
+            {QStringLiteral("lock.shield"), QStringLiteral("security-high-symbolic")},
     };
     return names.value(symbol, symbol);
 }

@@ -105,8 +105,12 @@ TEST_F(Executable, SnapshotWritesEveryImageAtTwiceItsSize)
     QProcessEnvironment environment;
     environment.insert(u"DISPLAY"_s, u""_s);
     environment.insert(u"WAYLAND_DISPLAY"_s, u""_s);
-    const std::pair<QString, QSize> images[] = {
-            {u"home"_s, QSize(1616, 1800)}, {u"rows"_s, QSize(1616, 1120)}, {u"pill"_s, QSize(736, 944)}};
+    const std::pair<QString, QSize> images[] = {{u"home"_s, QSize(1616, 1800)},
+                                                {u"rows"_s, QSize(1616, 1120)},
+                                                {u"settings-general"_s, QSize(1040, 1040)},
+                                                {u"settings-model"_s, QSize(1040, 720)},
+                                                {u"settings-permissions"_s, QSize(1040, 480)},
+                                                {u"pill"_s, QSize(736, 944)}};
     for (int round = 0; round < 2; ++round) {
         result = run({u"--snapshot"_s, folder}, environment);
         EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
