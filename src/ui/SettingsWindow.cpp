@@ -19,7 +19,7 @@ namespace sayloom {
 namespace {
 
 // Wide enough for every pane at its designed width, tall enough for the longest one.
-constexpr QSize windowSize{560, 600};
+constexpr QSize windowSize{560, 540};
 
 // The pane scrolls rather than being cut off when the window is made small or the font large.
 QScrollArea* scrolling(QWidget* pane, QWidget* parent)

@@ -271,7 +271,7 @@ public:
     }
 
     QCoro::Task<bool> requestMicrophone() override { co_return microphone; }
-    void open(const QString&) override {}
+    void open(const QString& page) override { opened.append(page); }
     bool isTrusted() const override { return trusted; }
     bool isTrustedPrompting() override { return ++prompts, trusted; }
 
@@ -290,6 +290,8 @@ public:
     QString copied;
     std::vector<std::pair<Cue, float>> played;
     bool microphone = true;
+    // The settings pages opened, in order.
+    QStringList opened;
     bool trusted = true;
     int prompts = 0;
 

@@ -1,0 +1,185 @@
+#include "ui/SettingsWindow.h"
+
+#include "WindowFakes.h"
+#include "text/LocalLanguageModel.h"
+#include "ui/GeneralSettings.h"
+#include "ui/MainWindow.h"
+#include "ui/ModelSettings.h"
+#include "ui/PermissionSettings.h"
+#include "ui/design/ToggleSwitch.h"
+#include "ui/design/WarningLabel.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace sayloom {
+namespace {
+
+using namespace Qt::StringLiterals;
+using testing::pump;
+using testing::SessionRig;
+using testing::WindowRig;
+
+QStringList items(const QComboBox& combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo.count(); ++i) {
+        texts.append(combo.itemText(i));
+    }
+    return texts;
+}
+
+// Ends editing as Return does.
+void type(QLineEdit& field, const QString& text)
+{
+    field.setText(text);
+    QTest::keyClick(&field, Qt::Key_Return);
+}
+
+// The settings window over a live session, each control used as a user would, checked against what is stored.
+TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
+{
+    SessionRig rig;
+    rig.desktop.trusted = false;
+    const AudioInputDevice usb{7, u"alsa_input.usb-yeti"_s, u"Yeti"_s, Transport::usb};
+    const AudioInputDevice headset{9, u"bluez_input.headset"_s, u"Headset"_s, Transport::bluetooth};
+    rig.desktop.devices = {usb};
+    rig.buildAndStart();
+    const auto stored = [&rig](const QString& key) {
+        rig.settings->settings().sync();
+        return QSettings(rig.path(u"settings.ini"_s), QSettings::IniFormat).value(key).toString();
+    };
+    WindowRig windows(rig);
+    windows.loginItem.enabled = true;
+
+    // Ctrl+, opens the one settings window, and again only raises it.
+    MainWindow main(windows.parts);
+    main.show();
+    main.activateWindow();
+    pump();
+    QTest::keyClick(&main, Qt::Key_Comma, Qt::ControlModifier);
+    SettingsWindow* window = main.settingsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isWindow());
+    main.activateWindow();
+    QTest::keyClick(&main, Qt::Key_Comma, Qt::ControlModifier);
+    main.openSettings();
+    EXPECT_EQ(main.settingsWindow(), window);
+    EXPECT_EQ(main.findChildren<SettingsWindow*>().size(), 1);
+    EXPECT_EQ(window->tabs()->count(), 3);
+
+    // General: the trigger, with the Fn warning only while Fn is held to dictate.
+    GeneralSettings& general = *window->general();
+    EXPECT_EQ(items(*general.triggerPicker()),
+              (QStringList{u"Fn"_s, u"Right Alt"_s, u"Right Super"_s, u"Right Ctrl"_s}));
+    EXPECT_FALSE(general.fnWarning()->isVisible());
+    general.triggerPicker()->setCurrentIndex(0);
+    EXPECT_EQ(rig.state->trigger(), Trigger::fn);
+    EXPECT_EQ(stored(u"trigger"_s), u"fn"_s);
+    EXPECT_TRUE(general.fnWarning()->isVisible());
+    rig.state->setTrigger(Trigger::rightCommand);
+    EXPECT_EQ(general.triggerPicker()->currentText(), u"Right Super"_s);
+    EXPECT_FALSE(general.fnWarning()->isVisible());
+
+    // Microphones: the fixed choices and every device, one arriving live; an unplugged choice stays shown.
+    QComboBox& microphones = *general.microphonePicker();
+    EXPECT_EQ(items(microphones), (QStringList{u"Automatic"_s, u"System Default"_s, u"Yeti"_s}));
+    rig.desktop.devices = {usb, headset};
+    emit rig.desktop.devicesChanged();
+    EXPECT_EQ(items(microphones).last(), u"Headset"_s);
+    microphones.setCurrentIndex(3);
+    EXPECT_EQ(rig.state->microphone(), MicrophonePreference::device(headset.uid));
+    EXPECT_EQ(stored(u"microphone"_s), headset.uid);
+    rig.desktop.devices = {usb};
+    emit rig.desktop.devicesChanged();
+    EXPECT_EQ(items(microphones),
+              (QStringList{u"Automatic"_s, u"System Default"_s, u"Yeti"_s, u"Headset (not connected)"_s}));
+    EXPECT_EQ(microphones.currentIndex(), 3);
+    EXPECT_EQ(stored(u"microphone"_s), headset.uid);
+    microphones.setCurrentIndex(1);
+    EXPECT_EQ(stored(u"microphone"_s), u"system"_s);
+    EXPECT_EQ(items(microphones).size(), 3);
+
+    general.soundsSwitch()->click();
+    EXPECT_FALSE(rig.state->soundsEnabled());
+    EXPECT_EQ(stored(u"sounds"_s), u"false"_s);
+    rig.state->setSoundsEnabled(true);
+    EXPECT_TRUE(general.soundsSwitch()->isChecked());
+
+    // Launch at login: read when shown; a refusal is explained and the switch shows the real state again.
+    EXPECT_TRUE(general.launchAtLogin());
+    general.loginSwitch()->click();
+    EXPECT_FALSE(windows.loginItem.enabled);
+    EXPECT_FALSE(general.loginError());
+    windows.loginItem.failure = u"the autostart folder is read-only"_s;
+    general.loginSwitch()->click();
+    EXPECT_FALSE(general.launchAtLogin());
+    EXPECT_TRUE(general.loginErrorLabel()->isVisible());
+    EXPECT_EQ(general.loginErrorLabel()->text(), u"Couldn't change login items: the autostart folder is read-only"_s);
+    windows.loginItem.failure.reset();
+    general.loginSwitch()->click();
+    EXPECT_TRUE(windows.loginItem.enabled);
+    EXPECT_FALSE(general.loginErrorLabel()->isVisible());
+    windows.loginItem.enabled = false;
+    window->tabs()->setCurrentIndex(1);
+    window->tabs()->setCurrentIndex(0);
+    EXPECT_FALSE(general.launchAtLogin());
+
+    // Model: the cleanup choice, and server addresses checked before they are stored.
+    window->tabs()->setCurrentIndex(1);
+    ModelSettings& model = *window->model();
+    EXPECT_EQ(model.engineStatusLabel()->text(), u"PocketSphinx ready"_s);
+    model.cleanupPicker()->setCurrentIndex(1);
+    EXPECT_FALSE(rig.state->aiCleanupEnabled());
+    EXPECT_EQ(stored(u"aiCleanup"_s), u"false"_s);
+    rig.state->setAiCleanupEnabled(true);
+    EXPECT_EQ(model.cleanupPicker()->currentText(), u"Language model"_s);
+    EXPECT_EQ(model.modelPicker(), nullptr);
+    type(*model.addressField(), u"http://192.168.1.5:8080/v1"_s);
+    EXPECT_TRUE(model.addressProblemLabel()->isVisible());
+    EXPECT_EQ(model.addressProblemLabel()->text(), *Preferences::serverAddressProblem(u"http://192.168.1.5/"_s));
+    EXPECT_EQ(stored(u"languageModelURL"_s), u""_s);
+    type(*model.addressField(), u" http://127.0.0.1:8080/v1 "_s);
+    EXPECT_FALSE(model.addressProblemLabel()->isVisible());
+    EXPECT_EQ(stored(u"languageModelURL"_s), u"http://127.0.0.1:8080/v1"_s);
+    type(*model.modelField(), u"qwen2.5"_s);
+    EXPECT_EQ(stored(u"languageModelName"_s), u"qwen2.5"_s);
+    rig.preferences->setLanguageModelURL(u"http://localhost:11434/v1"_s);
+    EXPECT_EQ(model.addressField()->text(), u"http://localhost:11434/v1"_s);
+
+    // Permissions: the missing grant offers its page until the session notices it was given.
+    window->tabs()->setCurrentIndex(2);
+    PermissionSettings& permissions = *window->permissions();
+    EXPECT_TRUE(permissions.microphoneAllowed()->isVisible());
+    EXPECT_FALSE(permissions.microphoneButton()->isVisible());
+    ASSERT_TRUE(permissions.accessibilityButton()->isVisible());
+    permissions.accessibilityButton()->click();
+    EXPECT_EQ(rig.desktop.opened, QStringList{Permissions::accessibilityPage()});
+    rig.desktop.trusted = true;
+    rig.advance(AppState::accessibilityPollInterval);
+    EXPECT_TRUE(permissions.accessibilityAllowed()->isVisible());
+    EXPECT_FALSE(permissions.accessibilityButton()->isVisible());
+}
+
+// With a language model at hand the model's name can also be picked from those its server lists.
+TEST(SettingsWindow, OffersTheServersModelsWhenThereIsAModel)
+{
+    SessionRig rig;
+    rig.buildAndStart();
+    LocalLanguageModel languageModel;
+    ModelSettings model(*rig.state, &languageModel);
+    ASSERT_NE(model.modelPicker(), nullptr);
+    EXPECT_EQ(model.modelField(), model.modelPicker()->lineEdit());
+    type(*model.modelField(), u" llama3 "_s);
+    EXPECT_EQ(rig.preferences->languageModelName(), u"llama3"_s);
+}
+
+} // namespace
+} // namespace sayloom
