@@ -13,6 +13,7 @@ class QStackedWidget;
 namespace sayloom {
 
 class AppState;
+class DictionaryView;
 class HistoryView;
 class HomeView;
 
@@ -23,7 +24,7 @@ class MainWindow final : public QWidget {
 
 public:
     // The sidebar's screens, in order.
-    enum class SidebarItem { home, history };
+    enum class SidebarItem { home, history, dictionary };
 
     explicit MainWindow(WindowParts parts, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -37,6 +38,7 @@ public:
 
     HomeView* home() const { return m_home; }
     HistoryView* history() const { return m_history; }
+    DictionaryView* dictionary() const { return m_dictionary; }
     QListWidget* sidebar() const { return m_sidebar; }
     QLabel* statusLine() const { return m_status; }
 
@@ -54,6 +56,7 @@ private:
     QStackedWidget* m_screens;
     HomeView* m_home;
     HistoryView* m_history;
+    DictionaryView* m_dictionary;
 };
 
 } // namespace sayloom

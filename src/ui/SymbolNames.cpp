@@ -28,6 +28,7 @@ QString SymbolNames::themeName(const QString& symbol)
             {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
             {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy-symbolic")},
             {QStringLiteral("magnifyingglass"), QStringLiteral("edit-find-symbolic")},
+            {QStringLiteral("plus"), QStringLiteral("list-add-symbolic")},
     };
     return names.value(symbol, symbol);
 }
