@@ -35,6 +35,7 @@ DictionaryEditor::DictionaryEditor(DictionaryStore& store, std::optional<Diction
     , m_type(new QComboBox(this))
     , m_heard(new QLineEdit(this))
     , m_phrase(new QLineEdit(this))
+    , m_phraseLabel(new QLabel(this))
     , m_help(new QLabel(this))
     , m_notes(new QVBoxLayout)
     , m_refusal(new WarningLabel(QString(), this))
@@ -57,7 +58,7 @@ DictionaryEditor::DictionaryEditor(DictionaryStore& store, std::optional<Diction
     m_form->setSpacing(Spacing::s);
     m_form->addRow(QStringLiteral("Type"), m_type);
     m_form->addRow(QStringLiteral("When I say"), m_heard);
-    m_form->addRow(QString(), m_phrase);
+    m_form->addRow(m_phraseLabel, m_phrase);
     layout->addLayout(m_form);
 
     m_help->setWordWrap(true);
@@ -155,8 +156,7 @@ void DictionaryEditor::refresh()
 {
     const bool correction = isCorrection(*m_type);
     m_form->setRowVisible(m_heard, correction);
-    m_form->labelForField(m_phrase)->setProperty("text", correction ? QStringLiteral("Write")
-                                                                    : QStringLiteral("Word or phrase"));
+    m_phraseLabel->setText(correction ? QStringLiteral("Write") : QStringLiteral("Word or phrase"));
     m_phrase->setPlaceholderText(correction ? QStringLiteral("Claude Code") : QStringLiteral("Supabase"));
     m_phrase->setAccessibleName(correction ? QStringLiteral("Write") : QStringLiteral("Word or phrase"));
     m_help->setText(correction ? QStringLiteral("Use this when it consistently hears something else. Matches whole "

@@ -63,6 +63,7 @@ private:
     QComboBox* m_type;
     QLineEdit* m_heard;
     QLineEdit* m_phrase;
+    QLabel* m_phraseLabel;
     QLabel* m_help;
     QVBoxLayout* m_notes;
     QList<WarningLabel*> m_warnings;

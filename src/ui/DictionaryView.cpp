@@ -231,6 +231,8 @@ void DictionaryView::openEditor(const std::optional<DictionaryEntry>& entry)
     }
     m_editor = new DictionaryEditor(m_store, entry, window());
     m_editor->setAttribute(Qt::WA_DeleteOnClose);
+    // A closed sheet lingers until it is deleted; the next one must be a new sheet, not that one again.
+    connect(m_editor, &QDialog::finished, this, [this] { m_editor = nullptr; });
     m_editor->open();
 }
 
