@@ -21,7 +21,6 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStackedWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace sayloom {
@@ -69,7 +68,7 @@ DictionaryView::DictionaryView(DictionaryStore& store, FileActions& files, QWidg
     , m_model(new DictionaryListModel(this))
     , m_subtitle(secondaryLabel(QString(), TextStyle::callout, this))
     , m_add(new QPushButton(QStringLiteral("Add"), this))
-    , m_file(new QToolButton(this))
+    , m_file(new QPushButton(QStringLiteral("Dictionary File"), this))
     , m_search(new QLineEdit(this))
     , m_header(secondaryLabel(QString(), TextStyle::caption, this))
     , m_pages(new QStackedWidget(this))
@@ -102,10 +101,7 @@ DictionaryView::DictionaryView(DictionaryStore& store, FileActions& files, QWidg
     top->addLayout(titles, 1);
     m_add->setAccessibleName(QStringLiteral("Add"));
     m_add->setToolTip(QStringLiteral("Add a word or a correction (Ctrl+N)"));
-    m_file->setText(QStringLiteral("Dictionary File"));
     m_file->setAccessibleName(QStringLiteral("Dictionary File"));
-    m_file->setPopupMode(QToolButton::InstantPopup);
-    m_file->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto* fileMenu = new QMenu(m_file);
     fileMenu->addAction(QStringLiteral("Open in Text Editor"), this, [this] { m_files.open(m_store.filePath()); });
     fileMenu->addAction(QStringLiteral("Show in File Manager"), this,

@@ -10,7 +10,6 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 class QStackedWidget;
-class QToolButton;
 
 namespace sayloom {
 
@@ -38,7 +37,7 @@ public:
     QListView* list() const { return m_list; }
     DictionaryListModel& model() const { return *m_model; }
     QPushButton* addButton() const { return m_add; }
-    QToolButton* fileButton() const { return m_file; }
+    QPushButton* fileButton() const { return m_file; }
     QLabel* subtitle() const { return m_subtitle; }
     QLabel* header() const { return m_header; }
     WarningLabel* fileError() const { return m_fileError; }
@@ -65,7 +64,7 @@ private:
     DictionaryListModel* m_model;
     QLabel* m_subtitle;
     QPushButton* m_add;
-    QToolButton* m_file;
+    QPushButton* m_file;
     QLineEdit* m_search;
     QLabel* m_header;
     QStackedWidget* m_pages;

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTest>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 
