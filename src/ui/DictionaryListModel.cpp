@@ -20,14 +20,6 @@ void DictionaryListModel::setEntries(const QList<DictionaryEntry>& entries, cons
     rebuild();
 }
 
-void DictionaryListModel::setEnglishWords(const QSet<QString>& englishWords)
-{
-    m_englishWords = englishWords;
-    m_warnings.clear();
-    ++m_generation;
-    rebuild();
-}
-
 void DictionaryListModel::setQuery(const QString& query)
 {
     if (query == m_query) {
@@ -54,8 +46,7 @@ const QStringList& DictionaryListModel::warningsAt(const QModelIndex& index) con
     }
     auto found = m_warnings.find(entry->id);
     if (found == m_warnings.end()) {
-        found = m_warnings.insert(entry->id, m_englishWords ? DictionaryLint::warnings(*entry, m_index, *m_englishWords)
-                                                            : DictionaryLint::warnings(*entry, m_index));
+        found = m_warnings.insert(entry->id, DictionaryLint::warnings(*entry, m_index));
     }
     return *found;
 }

@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QList>
 #include <QLocale>
-#include <QSet>
 #include <QStringList>
 
 namespace sayloom {
@@ -22,14 +21,13 @@ class DictionaryListModel final : public QAbstractListModel {
 public:
     explicit DictionaryListModel(QObject* parent = nullptr);
 
-    // `englishWords` stands in for the system word list (which it is unless given).
+    // Warnings use the system word list; the search folds case under `locale`.
     void setEntries(const QList<DictionaryEntry>& entries, const QLocale& locale = QLocale());
-    void setEnglishWords(const QSet<QString>& englishWords);
     void setQuery(const QString& query);
 
     const QList<DictionaryEntry>& entries() const { return m_entries; }
     const QString& query() const { return m_query; }
-    // Moves on whenever the dictionary or the word list changes, and so every row's warnings and height.
+    // Moves on whenever the dictionary changes, and with it every row's warnings and height.
     quint64 generation() const { return m_generation; }
 
     const DictionaryEntry* entryAt(const QModelIndex& index) const;
@@ -48,7 +46,6 @@ private:
     QList<DictionaryEntry> m_shown;
     QString m_query;
     QLocale m_locale;
-    std::optional<QSet<QString>> m_englishWords;
     DictionaryLint::Index m_index{{}};
     mutable QHash<QUuid, QStringList> m_warnings;
     quint64 m_generation = 0;

@@ -10,6 +10,7 @@
 #include "ui/design/DesignTokens.h"
 #include "ui/design/WarningLabel.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
@@ -103,9 +105,9 @@ DictionaryView::DictionaryView(DictionaryStore& store, FileActions& files, QWidg
     m_add->setToolTip(QStringLiteral("Add a word or a correction (Ctrl+N)"));
     m_file->setAccessibleName(QStringLiteral("Dictionary File"));
     auto* fileMenu = new QMenu(m_file);
-    fileMenu->addAction(QStringLiteral("Open in Text Editor"), this, [this] { m_files.open(m_store.filePath()); });
+    fileMenu->addAction(QStringLiteral("Open in Text Editor"), this, &DictionaryView::openFile);
     fileMenu->addAction(QStringLiteral("Show in File Manager"), this,
-                        [this] { runDetached(m_files.reveal(m_store.filePath()), "Showing the dictionary file"); });
+                        [this] { runDetached(revealFile(), "Showing the dictionary file"); });
     m_file->setMenu(fileMenu);
     top->addWidget(m_add, 0, Qt::AlignTop);
     top->addWidget(m_file, 0, Qt::AlignTop);
@@ -240,6 +242,34 @@ void DictionaryView::deleteSelected()
     }
 }
 
+void DictionaryView::openFile()
+{
+    if (!m_files.open(m_store.filePath())) {
+        tellFileNotShown(QStringLiteral("Couldn't open the dictionary file"),
+                         QStringLiteral("No application is set up to open text files."));
+    }
+}
+
+QCoro::Task<void> DictionaryView::revealFile()
+{
+    // The screen may be gone by the time the file manager answers.
+    const QPointer<DictionaryView> self(this);
+    const bool shown = co_await m_files.reveal(m_store.filePath());
+    if (!shown && self) {
+        self->tellFileNotShown(QStringLiteral("Couldn't show the dictionary file"),
+                               QStringLiteral("No file manager answered."));
+    }
+}
+
+void DictionaryView::tellFileNotShown(const QString& title, const QString& reason)
+{
+    auto* message = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, this);
+    message->setInformativeText(reason + u" The file is " + QDir::toNativeSeparators(m_store.filePath()) + u".");
+    message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    message->setAttribute(Qt::WA_DeleteOnClose);
+    message->open();
+}
+
 QList<DictionaryEntry> DictionaryView::selectedEntries() const
 {
     QList<DictionaryEntry> chosen;
@@ -283,9 +313,9 @@ void DictionaryView::updateSymbols()
 {
     const DesignTokens tokens = DesignTokens::fromPalette(palette());
     const QIcon book = SymbolNames::icon(QStringLiteral("character.book.closed"), tokens.secondaryText);
-    m_emptySymbol->setPixmap(book.pixmap(QSize(48, 48), devicePixelRatioF()));
-    m_noResultsSymbol->setPixmap(SymbolNames::icon(QStringLiteral("magnifyingglass"), tokens.secondaryText)
-                                         .pixmap(QSize(48, 48), devicePixelRatioF()));
+    m_emptySymbol->setPixmap(book.pixmap(QSize(48, 48), 2.0));
+    m_noResultsSymbol->setPixmap(
+            SymbolNames::icon(QStringLiteral("magnifyingglass"), tokens.secondaryText).pixmap(QSize(48, 48), 2.0));
     m_add->setIcon(SymbolNames::icon(QStringLiteral("plus"), tokens.text));
     for (QLabel* label : findChildren<QLabel*>()) {
         if (label->property("secondary").toBool()) {

@@ -2,6 +2,7 @@
 
 #include "dictionary/DictionaryEntry.h"
 
+#include <QCoroTask>
 #include <QPointer>
 #include <QWidget>
 
@@ -48,6 +49,10 @@ public:
     void openEditor(const std::optional<DictionaryEntry>& entry = std::nullopt);
     // Deletes every chosen row.
     void deleteSelected();
+    // The file in the desktop's text editor, or shown in the file manager; a window-modal message says so when
+    // nothing took it.
+    void openFile();
+    QCoro::Task<void> revealFile();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -58,6 +63,7 @@ private:
     void updateSymbols();
     void showMenu(const QPoint& position);
     QList<DictionaryEntry> selectedEntries() const;
+    void tellFileNotShown(const QString& title, const QString& reason);
 
     DictionaryStore& m_store;
     FileActions& m_files;
