@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,10 +64,7 @@ DictionaryEditor::DictionaryEditor(DictionaryStore& store, std::optional<Diction
 
     m_help->setWordWrap(true);
     m_help->setFont(DesignTokens::font(TextStyle::callout));
-    m_help->setProperty("secondary", true);
-    QPalette secondary = m_help->palette();
-    secondary.setColor(QPalette::WindowText, DesignTokens::fromPalette(palette()).secondaryText);
-    m_help->setPalette(secondary);
+    applyColours();
     layout->addWidget(m_help);
 
     m_notes->setSpacing(Spacing::xs);
@@ -184,6 +182,21 @@ void DictionaryEditor::refresh()
         }
         m_warnings[i]->setVisible(i < warnings.size());
     }
+}
+
+void DictionaryEditor::applyColours()
+{
+    QPalette secondary = m_help->palette();
+    secondary.setColor(QPalette::WindowText, DesignTokens::fromPalette(palette()).secondaryText);
+    m_help->setPalette(secondary);
+}
+
+void DictionaryEditor::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange) {
+        applyColours();
+    }
+    QDialog::changeEvent(event);
 }
 
 void DictionaryEditor::rebuildIndex()

@@ -49,8 +49,12 @@ public:
     // Stores the draft (changing the entry it opened on, or adding it) and closes; does nothing without one.
     void save();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void refresh();
+    void applyColours();
     void rebuildIndex();
     bool targetStillThere() const;
 

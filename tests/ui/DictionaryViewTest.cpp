@@ -163,9 +163,12 @@ TEST(DictionaryView, AddsEditsDeletesAndFollowsTheFile)
     EXPECT_EQ(fileLines(path),
               (QStringList{u"cloud code -> Claude Code CLI"_s, u"Anthropic"_s, u"the -> Norva"_s, u"Supabase"_s}));
 
-    // An entry deleted in the file while its sheet is open comes back on saving, rather than the edit being lost.
-    view.list()->setCurrentIndex(model.index(0));
-    QTest::keyClick(view.list(), Qt::Key_Return);
+    // A double click opens a row too. An entry deleted in the file while its sheet is open comes back on saving, rather
+    // than the edit being lost.
+    view.list()->doItemsLayout();
+    const QPoint row = view.list()->visualRect(model.index(0)).center();
+    QTest::mouseClick(view.list()->viewport(), Qt::LeftButton, {}, row);
+    QTest::mouseDClick(view.list()->viewport(), Qt::LeftButton, {}, row);
     ASSERT_NE(view.editor(), nullptr);
     editor = view.editor();
     writeOutside("cloud code -> Claude Code CLI\nAnthropic\nthe -> Norva\n");
