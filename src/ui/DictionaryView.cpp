@@ -236,9 +236,10 @@ void DictionaryView::openEditor(const std::optional<DictionaryEntry>& entry)
 
 void DictionaryView::deleteSelected()
 {
-    // Each deletion rebuilds the list: the chosen entries are taken first.
-    for (const DictionaryEntry& entry : selectedEntries()) {
-        m_store.remove(entry);
+    // One edit and one write of the file, however many rows are chosen.
+    const QList<DictionaryEntry> chosen = selectedEntries();
+    if (!chosen.isEmpty()) {
+        m_store.remove(chosen);
     }
 }
 
