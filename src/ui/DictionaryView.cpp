@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -204,6 +205,8 @@ DictionaryView::DictionaryView(DictionaryStore& store, FileActions& files, QWidg
     connect(find, &QShortcut::activated, this, [this] { m_search->setFocus(Qt::ShortcutFocusReason); });
     auto* remove = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
     connect(remove, &QShortcut::activated, this, &DictionaryView::deleteSelected);
+    // Down from the search field goes into the list.
+    m_search->installEventFilter(this);
 
     reload();
     updateSymbols();
@@ -348,6 +351,19 @@ void DictionaryView::showMenu(const QPoint& position)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("Delete"), this, &DictionaryView::deleteSelected);
     menu->popup(m_list->viewport()->mapToGlobal(at));
+}
+
+bool DictionaryView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_search && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down && m_model->rowCount() > 0) {
+        m_list->setFocus(Qt::TabFocusReason);
+        if (!m_list->currentIndex().isValid()) {
+            m_list->setCurrentIndex(m_model->index(0));
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DictionaryView::changeEvent(QEvent* event)

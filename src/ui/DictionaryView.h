@@ -55,6 +55,7 @@ public:
     QCoro::Task<void> revealFile();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
