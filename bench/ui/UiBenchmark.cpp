@@ -1,5 +1,12 @@
 #include "BenchmarkMain.h"
+#include "dictionary/DictionaryFile.h"
+#include "dictionary/DictionaryStore.h"
+#include "dictionary/EnglishWords.h"
 #include "history/History.h"
+#include "session/ports/FileActions.h"
+#include "ui/DictionaryEditor.h"
+#include "ui/DictionaryListModel.h"
+#include "ui/DictionaryView.h"
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryView.h"
 #include "ui/InertSession.h"
@@ -7,8 +14,11 @@
 #include "ui/Snapshot.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListView>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -115,6 +125,137 @@ void BM_SettingsWindowShown(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SettingsWindowShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A large dictionary: product names and jargon, corrections for what the recogniser keeps mishearing, and a few
+// careless entries that draw warnings (common words, short ones, the same word twice).
+QList<DictionaryEntry> fullDictionary()
+{
+    static const QStringList names{QStringLiteral("Supabase"),  QStringLiteral("Kubernetes"),
+                                   QStringLiteral("Zoë"),       QStringLiteral("PostgreSQL"),
+                                   QStringLiteral("Anthropic"), QStringLiteral("Next.js")};
+    QList<DictionaryEntry> entries;
+    for (int i = 0; i < 1000; ++i) {
+        const QString n = QString::number(i);
+        switch (i % 10) {
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+            entries.append(DictionaryEntry(names[i % names.size()] + n));
+            break;
+        case 4:
+        case 5:
+        case 6:
+            entries.append(DictionaryEntry(u"Claude Code " + n, u"cloud code " + n));
+            break;
+        case 7:
+            entries.append(DictionaryEntry(u"Norva" + n, QStringLiteral("the")));
+            break;
+        case 8:
+            entries.append(DictionaryEntry(QStringLiteral("AI")));
+            break;
+        default:
+            entries.append(DictionaryEntry(u"Any One " + n, QStringLiteral("any one")));
+        }
+    }
+    return entries;
+}
+
+class NoFiles final : public FileActions {
+public:
+    bool open(const QString&) const override { return false; }
+    QCoro::Task<bool> reveal(const QString&) const override { co_return false; }
+};
+
+// A store over a file holding the large dictionary, with the system word list loaded as at start-up.
+struct DictionaryRig {
+    DictionaryRig()
+        : settings(folder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat)
+    {
+        const QString path = folder.filePath(QStringLiteral("Dictionary.txt"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(DictionaryFile::serialize(fullDictionary()).toUtf8());
+        file.close();
+        store = std::make_unique<DictionaryStore>(path, settings);
+        EnglishWords::words();
+    }
+
+    QTemporaryDir folder;
+    QSettings settings;
+    std::unique_ptr<DictionaryStore> store;
+    NoFiles files;
+};
+
+DictionaryRig& dictionaryRig()
+{
+    static DictionaryRig rig;
+    return rig;
+}
+
+// From building the Dictionary screen to its first picture, with every row's warnings worked out (a list of rows
+// of different heights measures them all).
+void BM_DictionaryScreenShown(benchmark::State& state)
+{
+    DictionaryRig& rig = dictionaryRig();
+    for (auto _ : state) {
+        const auto started = Clock::now();
+        DictionaryView view(*rig.store, rig.files);
+        view.setAttribute(Qt::WA_DontShowOnScreen);
+        view.resize(780, 720);
+        view.show();
+        view.list()->doItemsLayout();
+        benchmark::DoNotOptimize(view.grab());
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
+        if (view.model().rowCount() != 1000) {
+            state.SkipWithError("the list lost entries");
+        }
+    }
+}
+BENCHMARK(BM_DictionaryScreenShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// One keystroke in the Dictionary search: filtered, laid out again and repainted.
+void BM_DictionarySearchKeystroke(benchmark::State& state)
+{
+    DictionaryRig& rig = dictionaryRig();
+    DictionaryView view(*rig.store, rig.files);
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.resize(780, 720);
+    view.show();
+    view.list()->doItemsLayout();
+    view.grab();
+    const QString word = QStringLiteral("code 12");
+    int step = 0;
+    for (auto _ : state) {
+        const int length = step % 14 < 7 ? step % 7 + 1 : 7 - step % 7 - 1;
+        ++step;
+        const auto started = Clock::now();
+        view.searchField()->setText(word.left(length));
+        view.list()->doItemsLayout();
+        view.list()->viewport()->repaint();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
+    }
+}
+BENCHMARK(BM_DictionarySearchKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(64);
+
+// One keystroke in the editor sheet over the large dictionary: the draft, its warnings and the sheet's texts.
+void BM_DictionaryEditorKeystroke(benchmark::State& state)
+{
+    DictionaryRig& rig = dictionaryRig();
+    DictionaryEditor editor(*rig.store, std::nullopt);
+    editor.typePicker()->setCurrentIndex(1);
+    editor.heardField()->setText(QStringLiteral("cloud code"));
+    const QString word = QStringLiteral("Claude Code 12");
+    int step = 0;
+    for (auto _ : state) {
+        const int length = step % 28 < 14 ? step % 14 + 1 : 14 - step % 14 - 1;
+        ++step;
+        const auto started = Clock::now();
+        editor.phraseField()->setText(word.left(length));
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
+    }
+}
+BENCHMARK(BM_DictionaryEditorKeystroke)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(280);
 
 // The twelve images of --snapshot, drawn and written; the command adds the process start to this.
 void BM_SnapshotImages(benchmark::State& state)

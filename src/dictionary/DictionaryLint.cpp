@@ -26,6 +26,43 @@ QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<D
 QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<DictionaryEntry>& entries,
                                      const QSet<QString>& englishWords)
 {
+    const QString heard = entry.heard().toLower();
+    const bool duplicate = std::any_of(entries.begin(), entries.end(), [&](const DictionaryEntry& other) {
+        return UnicodeText::lowerCasedEquals(other.heard(), heard) && other.id != entry.id;
+    });
+    return check(entry, duplicate, englishWords);
+}
+
+DictionaryLint::Index::Index(const QList<DictionaryEntry>& entries)
+{
+    m_ids.reserve(entries.size());
+    for (const DictionaryEntry& entry : entries) {
+        m_ids[entry.heard().toLower()].append(entry.id);
+    }
+}
+
+bool DictionaryLint::Index::hasOtherWithSameHeard(const DictionaryEntry& entry) const
+{
+    const auto found = m_ids.constFind(entry.heard().toLower());
+    if (found == m_ids.constEnd()) {
+        return false;
+    }
+    return std::any_of(found->begin(), found->end(), [&](const QUuid& id) { return id != entry.id; });
+}
+
+QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const Index& index)
+{
+    return warnings(entry, index, EnglishWords::words());
+}
+
+QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const Index& index,
+                                     const QSet<QString>& englishWords)
+{
+    return check(entry, index.hasOtherWithSameHeard(entry), englishWords);
+}
+
+QStringList DictionaryLint::check(const DictionaryEntry& entry, bool duplicate, const QSet<QString>& englishWords)
+{
     QStringList parts = DictionaryCorrector::parts(entry.heard());
     if (parts.isEmpty()) {
         return {};
@@ -68,10 +105,6 @@ QStringList DictionaryLint::warnings(const DictionaryEntry& entry, const QList<D
                 QStringLiteral("Very short entries match often. Check this doesn't catch initials or abbreviations."));
     }
 
-    const QString heard = entry.heard().toLower();
-    const bool duplicate = std::any_of(entries.begin(), entries.end(), [&](const DictionaryEntry& other) {
-        return UnicodeText::lowerCasedEquals(other.heard(), heard) && other.id != entry.id;
-    });
     if (duplicate) {
         result.append(u"Another entry already listens for " + quoted(entry.heard()) + u".");
     }

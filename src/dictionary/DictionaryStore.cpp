@@ -203,8 +203,17 @@ void DictionaryStore::update(const DictionaryEntry& entry)
 
 void DictionaryStore::remove(const DictionaryEntry& entry)
 {
+    remove(QList<DictionaryEntry>{entry});
+}
+
+void DictionaryStore::remove(const QList<DictionaryEntry>& removed)
+{
+    QSet<QUuid> ids;
+    for (const DictionaryEntry& entry : removed) {
+        ids.insert(entry.id);
+    }
     QList<DictionaryEntry> entries = m_entries;
-    entries.removeIf([&](const DictionaryEntry& existing) { return existing.id == entry.id; });
+    entries.removeIf([&](const DictionaryEntry& existing) { return ids.contains(existing.id); });
     setEntries(entries);
     save();
 }

@@ -60,6 +60,8 @@ public:
     void update(const DictionaryEntry& entry);
     // Removes every entry with the same id; writes the file also when none was removed.
     void remove(const DictionaryEntry& entry);
+    // The same for several entries at once, with one write of the file.
+    void remove(const QList<DictionaryEntry>& entries);
 
 signals:
     void entriesChanged();

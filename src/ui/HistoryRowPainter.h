@@ -3,8 +3,8 @@
 #include "history/HistoryEntry.h"
 
 #include <QFont>
-#include <QPalette>
 #include <QList>
+#include <QPalette>
 #include <QRect>
 #include <QString>
 #include <QTimeZone>

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "session/AppState.h"
+#include "ui/DictionaryView.h"
 #include "ui/HistoryView.h"
 #include "ui/HomeView.h"
 #include "ui/ScreenTexts.h"
@@ -27,7 +28,8 @@ namespace {
 
 constexpr QSize windowSize{980, 720};
 constexpr int sidebarWidth = 200;
-const QList<MainWindow::SidebarItem> items{MainWindow::SidebarItem::home, MainWindow::SidebarItem::history};
+const QList<MainWindow::SidebarItem> items{MainWindow::SidebarItem::home, MainWindow::SidebarItem::history,
+                                           MainWindow::SidebarItem::dictionary};
 
 // Sidebar rows as GNOME draws them: the chosen one on a rounded, pale accent ground, the text keeping its colour.
 class SidebarDelegate final : public QStyledItemDelegate {
@@ -77,6 +79,7 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent)
     , m_screens(new QStackedWidget(this))
     , m_home(new HomeView(parts.state, parts.clock, parts.permissions, m_screens))
     , m_history(new HistoryView(parts.state, parts.clock, m_screens))
+    , m_dictionary(new DictionaryView(parts.state.dictionary(), parts.files, m_screens))
 {
     setWindowTitle(QStringLiteral("Sayloom"));
     resize(windowSize);
@@ -120,6 +123,7 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent)
 
     m_screens->addWidget(m_home);
     m_screens->addWidget(m_history);
+    m_screens->addWidget(m_dictionary);
     m_screens->setAutoFillBackground(true);
     m_screens->setBackgroundRole(QPalette::Window);
     layout->addWidget(m_screens, 1);
@@ -130,7 +134,7 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent)
          {&AppState::phaseChanged, &AppState::microphoneGrantedChanged, &AppState::accessibilityGrantedChanged}) {
         connect(&m_state, signal, this, &MainWindow::updateStatus);
     }
-    // Ctrl+1 and Ctrl+2 reach the screens from anywhere in the window.
+    // Ctrl+1, Ctrl+2 and Ctrl+3 reach the screens from anywhere in the window.
     for (int i = 0; i < items.size(); ++i) {
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), this);
         connect(shortcut, &QShortcut::activated, this, [this, i] { select(items[i]); });
@@ -147,17 +151,41 @@ MainWindow::~MainWindow() = default;
 
 QString MainWindow::rawValue(SidebarItem item)
 {
-    return item == SidebarItem::home ? QStringLiteral("home") : QStringLiteral("history");
+    switch (item) {
+    case SidebarItem::home:
+        return QStringLiteral("home");
+    case SidebarItem::history:
+        return QStringLiteral("history");
+    case SidebarItem::dictionary:
+        return QStringLiteral("dictionary");
+    }
+    return {};
 }
 
 QString MainWindow::title(SidebarItem item)
 {
-    return item == SidebarItem::home ? QStringLiteral("Home") : QStringLiteral("History");
+    switch (item) {
+    case SidebarItem::home:
+        return QStringLiteral("Home");
+    case SidebarItem::history:
+        return QStringLiteral("History");
+    case SidebarItem::dictionary:
+        return QStringLiteral("Dictionary");
+    }
+    return {};
 }
 
 QString MainWindow::symbol(SidebarItem item)
 {
-    return item == SidebarItem::home ? QStringLiteral("waveform") : QStringLiteral("clock");
+    switch (item) {
+    case SidebarItem::home:
+        return QStringLiteral("waveform");
+    case SidebarItem::history:
+        return QStringLiteral("clock");
+    case SidebarItem::dictionary:
+        return QStringLiteral("character.book.closed");
+    }
+    return {};
 }
 
 std::optional<MainWindow::SidebarItem> MainWindow::selection() const

@@ -13,6 +13,7 @@ class QStackedWidget;
 namespace sayloom {
 
 class AppState;
+class DictionaryView;
 class HistoryView;
 class HomeView;
 class SettingsWindow;
@@ -24,7 +25,7 @@ class MainWindow final : public QWidget {
 
 public:
     // The sidebar's screens, in order.
-    enum class SidebarItem { home, history };
+    enum class SidebarItem { home, history, dictionary };
 
     explicit MainWindow(WindowParts parts, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -44,6 +45,7 @@ public:
 
     HomeView* home() const { return m_home; }
     HistoryView* history() const { return m_history; }
+    DictionaryView* dictionary() const { return m_dictionary; }
     QListWidget* sidebar() const { return m_sidebar; }
     QLabel* statusLine() const { return m_status; }
 
@@ -61,6 +63,7 @@ private:
     QStackedWidget* m_screens;
     HomeView* m_home;
     HistoryView* m_history;
+    DictionaryView* m_dictionary;
     SettingsWindow* m_settingsWindow = nullptr;
 };
 

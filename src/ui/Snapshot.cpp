@@ -1,7 +1,9 @@
 #include "ui/Snapshot.h"
 
+#include "dictionary/DictionaryLint.h"
 #include "overlay/OverlayModel.h"
 #include "overlay/OverlayView.h"
+#include "ui/DictionaryRowWidget.h"
 #include "ui/GeneralSettings.h"
 #include "ui/HistoryRowWidget.h"
 #include "ui/HomeView.h"
@@ -58,6 +60,17 @@ bool writePng(const QImage& image, const QString& path)
     // Replaced whole: an interrupted run never leaves half an image where a good one was.
     QSaveFile file(path);
     return !image.isNull() && file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
+}
+
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette colours = line->palette();
+    colours.setColor(QPalette::Window, DesignTokens::fromPalette(QApplication::palette()).separator);
+    line->setPalette(colours);
+    return line;
 }
 
 QWidget* column(QWidget* parent = nullptr)
@@ -157,18 +170,32 @@ QWidget* Snapshot::sampleRows(const QDateTime& now)
     const QList<HistoryEntry> history = sampleHistory(now);
     for (qsizetype i = 0; i < history.size(); ++i) {
         if (i > 0) {
-            auto* line = new QFrame(card);
-            line->setFixedHeight(1);
-            line->setAutoFillBackground(true);
-            QPalette colours = line->palette();
-            colours.setColor(QPalette::Window, DesignTokens::fromPalette(QApplication::palette()).separator);
-            line->setPalette(colours);
-            card->contentLayout()->addWidget(line);
+            card->contentLayout()->addWidget(divider(card));
         }
         card->contentLayout()->addWidget(new HistoryRowWidget(history[i], card));
     }
     page->layout()->addWidget(card);
+
+    auto* words = new Card(page);
+    words->setAccessibleName(QStringLiteral("Sample dictionary"));
+    const QList<DictionaryEntry> entries = sampleDictionary();
+    const DictionaryLint::Index index(entries);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (i > 0) {
+            words->contentLayout()->addWidget(divider(words));
+        }
+        words->contentLayout()->addWidget(
+                new DictionaryRowWidget(entries[i], DictionaryLint::warnings(entries[i], index), words));
+    }
+    page->layout()->addWidget(words);
     return page;
+}
+
+QList<DictionaryEntry> Snapshot::sampleDictionary()
+{
+    return {DictionaryEntry(QStringLiteral("Anthropic")),
+            DictionaryEntry(QStringLiteral("Claude Code"), QStringLiteral("cloud code")),
+            DictionaryEntry(QStringLiteral("Norva"), QStringLiteral("the"))};
 }
 
 int Snapshot::run(const QString& folder)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dictionary/DictionaryEntry.h"
 #include "history/HistoryEntry.h"
 
 #include <QDateTime>
@@ -39,7 +40,10 @@ public:
 
     // The two sample dictations, as of `now`: one with two corrections, one plain.
     static QList<HistoryEntry> sampleHistory(const QDateTime& now);
-    // A column of sample cards: the sample dictations as history rows.
+    // Three sample entries: a word, a sound correction and a risky one.
+    static QList<DictionaryEntry> sampleDictionary();
+    // A column of sample cards: the sample dictations as history rows, then the sample entries as dictionary rows
+    // with their warnings among themselves.
     static QWidget* sampleRows(const QDateTime& now);
     // The pill in its four looks (listening, hands-free, working, a message) over a colourful ground.
     static QWidget* samplePills();

@@ -31,6 +31,7 @@ QString SymbolNames::themeName(const QString& symbol)
             {QStringLiteral("gearshape"), QStringLiteral("preferences-system-symbolic")},
             {QStringLiteral("cpu"), QStringLiteral("applications-science-symbolic")},
             {QStringLiteral("lock.shield"), QStringLiteral("security-high-symbolic")},
+            {QStringLiteral("plus"), QStringLiteral("list-add-symbolic")},
     };
     return names.value(symbol, symbol);
 }

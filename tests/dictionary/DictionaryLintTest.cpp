@@ -88,6 +88,31 @@ TEST(DictionaryLint, DuplicatesAreWholeHeardTextsOfOtherEntries)
     EXPECT_EQ(lint(correction(u"Velda"_s, u"VELDA"_s), {DictionaryEntry(u"velda"_s)}).size(), 1);
 }
 
+TEST(DictionaryLint, AnIndexGivesThePlainCheckWarningsForListedAndEditedEntries)
+{
+    const DictionaryEntry supabase(u"Supabase"_s);
+    const QList<DictionaryEntry> entries{supabase,
+                                         DictionaryEntry(u"supabase"_s),
+                                         correction(u"the"_s, u"Norva"_s),
+                                         correction(u"THE"_s, u"Th\u00E9"_s),
+                                         correction(u"cloud code"_s, u"Claude Code"_s),
+                                         DictionaryEntry(u"Claude Code"_s),
+                                         DictionaryEntry(u"AI"_s),
+                                         DictionaryEntry(u"Will"_s)};
+    // An entry in the editor: one that keeps the id of the entry it changes, and a new one.
+    const DictionaryEntry edited(u"SUPABASE"_s, std::nullopt, supabase.id);
+    const DictionaryEntry added(u"cloud code"_s);
+    const DictionaryLint::Index index(entries);
+    int duplicates = 0;
+    for (const DictionaryEntry& entry : entries + QList<DictionaryEntry>{edited, added}) {
+        const QStringList plain = lint(entry, entries);
+        EXPECT_EQ(DictionaryLint::warnings(entry, index, wordList), plain) << entry.phrase.toStdString();
+        duplicates += int(plain.filter(u"Another entry"_s).size());
+    }
+    EXPECT_EQ(duplicates, 6);
+    EXPECT_TRUE(DictionaryLint::warnings(edited, DictionaryLint::Index({supabase}), wordList).isEmpty());
+}
+
 TEST(DictionaryLint, DuplicateCheckLowerCasesLikeQString)
 {
     // The allocation-free comparison must agree with QString::toLower for every code point.

@@ -70,7 +70,7 @@ TEST(MainWindow, WalksEveryScreenOverALiveSession)
     pump();
     EXPECT_EQ(window.windowTitle(), u"Sayloom"_s);
     EXPECT_EQ(window.size(), QSize(980, 720));
-    EXPECT_EQ(window.sidebar()->count(), 2);
+    EXPECT_EQ(window.sidebar()->count(), 3);
     EXPECT_EQ(window.sidebar()->item(1)->text(), u"History"_s);
     EXPECT_EQ(window.selection(), MainWindow::SidebarItem::home);
     EXPECT_EQ(window.statusLine()->text(), u"Needs permissions"_s);
