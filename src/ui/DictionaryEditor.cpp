@@ -72,7 +72,6 @@ DictionaryEditor::DictionaryEditor(DictionaryStore& store, std::optional<Diction
     m_notes->addWidget(m_refusal);
     m_notes->addWidget(m_gone);
     layout->addLayout(m_notes);
-    layout->addStretch(1);
 
     auto* buttons = new QDialogButtonBox(this);
     m_cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
@@ -182,6 +181,24 @@ void DictionaryEditor::refresh()
         }
         m_warnings[i]->setVisible(i < warnings.size());
     }
+    // A sheet that kept its size would squeeze a row that appears, or leave a gap where a warning was.
+    if (isVisible()) {
+        fitHeight();
+    }
+}
+
+void DictionaryEditor::fitHeight()
+{
+    layout()->activate();
+    const int height =
+            layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : layout()->totalSizeHint().height();
+    resize(width(), height);
+}
+
+void DictionaryEditor::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    fitHeight();
 }
 
 void DictionaryEditor::applyColours()

@@ -51,8 +51,11 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // Makes the sheet exactly as tall as its rows and notes at its width.
+    void fitHeight();
     void refresh();
     void applyColours();
     void rebuildIndex();
