@@ -24,9 +24,6 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    QRect contentRect(const QRect& rowRect, const QModelIndex& index) const;
-    int contentWidth() const;
-
     QAbstractItemView& m_view;
     DictionaryListModel& m_model;
     DictionaryRowPainter m_painter;

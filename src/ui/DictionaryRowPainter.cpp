@@ -1,5 +1,6 @@
 #include "ui/DictionaryRowPainter.h"
 
+#include "ui/design/CardRows.h"
 #include "ui/design/DesignTokens.h"
 #include "ui/design/Symbols.h"
 
@@ -19,21 +20,10 @@ constexpr int symbolSize = 14;
 constexpr int symbolGap = Spacing::xs + 2;
 constexpr int tagPadding = Spacing::s;
 
-// Lays `layout` out in lines of `width`, breaking between words where it can; returns the height of the lines.
+// Whole pixels, so rows stack without seams.
 int wrap(QTextLayout& layout, int width)
 {
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    qreal height = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, height));
-        height += line.height();
-    }
-    layout.endLayout();
-    return int(std::ceil(height));
+    return int(std::ceil(CardRows::wrap(layout, width)));
 }
 
 } // namespace

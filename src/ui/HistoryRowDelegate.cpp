@@ -1,12 +1,12 @@
 #include "ui/HistoryRowDelegate.h"
 
 #include "ui/HistoryListModel.h"
+#include "ui/design/CardRows.h"
 #include "ui/design/DesignTokens.h"
 
 #include <QAbstractItemView>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 
 namespace sayloom {
@@ -27,17 +27,10 @@ HistoryRowDelegate::HistoryRowDelegate(QAbstractItemView& view, HistoryListModel
 {
 }
 
-int HistoryRowDelegate::contentWidth() const
-{
-    return std::max(120, m_view.viewport()->width() - 2 * Spacing::xl - 2 * Spacing::l);
-}
-
 QRect HistoryRowDelegate::contentRect(const QRect& rowRect, const QModelIndex& index) const
 {
-    const bool first = index.data(HistoryListModel::FirstInGroupRole).toBool();
-    const bool last = index.data(HistoryListModel::LastInGroupRole).toBool();
-    return rowRect.adjusted(Spacing::xl + Spacing::l, first ? Spacing::l : Spacing::m, -(Spacing::xl + Spacing::l),
-                            last ? -Spacing::l : -Spacing::m);
+    return CardRows::contentRect(rowRect, index.data(HistoryListModel::FirstInGroupRole).toBool(),
+                                 index.data(HistoryListModel::LastInGroupRole).toBool());
 }
 
 QRect HistoryRowDelegate::copyButtonRect(const QRect& rowRect, const QModelIndex& index) const
@@ -56,14 +49,14 @@ QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelInde
     if (!entry) {
         return QSize(width, 0);
     }
-    const int content = contentWidth();
+    const int content = CardRows::contentWidth(width);
     auto found = m_heights.find(entry->id);
     if (found == m_heights.end() || found->first != content) {
         found = m_heights.insert(entry->id, {content, m_painter.heightForWidth(*entry, content)});
     }
     const bool first = index.data(HistoryListModel::FirstInGroupRole).toBool();
     const bool last = index.data(HistoryListModel::LastInGroupRole).toBool();
-    return QSize(width, found->second + (first ? Spacing::l : Spacing::m) + (last ? Spacing::l : Spacing::m));
+    return QSize(width, CardRows::rowHeight(found->second, first, last));
 }
 
 void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -86,34 +79,8 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
     const bool first = index.data(HistoryListModel::FirstInGroupRole).toBool();
     const bool last = index.data(HistoryListModel::LastInGroupRole).toBool();
-    const QRect card = option.rect.adjusted(Spacing::xl, 0, -Spacing::xl, 0);
-
-    // One card per day: the first row rounds the top corners, the last the bottom ones.
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setClipRect(card.adjusted(-1, 0, 1, 0));
-    QPainterPath path;
-    const qreal reach = Radius::card + 2;
-    path.addRoundedRect(QRectF(card).adjusted(0.5, first ? 0.5 : -reach, -0.5, last ? -0.5 : reach), Radius::card,
-                        Radius::card);
-    painter->fillPath(path, tokens.card);
-    if (option.state & QStyle::State_Selected && m_view.hasFocus()) {
-        QColor selected = tokens.accent;
-        selected.setAlphaF(0.12f);
-        painter->fillPath(path, selected);
-    } else if (option.state & QStyle::State_MouseOver) {
-        QColor hover = tokens.text;
-        hover.setAlphaF(0.03f);
-        painter->fillPath(path, hover);
-    }
-    if (tokens.cardBorder.alpha() > 0) {
-        painter->setPen(QPen(tokens.cardBorder, 1));
-        painter->drawPath(path);
-    }
-    if (!first) {
-        painter->fillRect(QRectF(card.left() + Spacing::l, card.top(), card.width() - 2 * Spacing::l, 1),
-                          tokens.separator);
-    }
-    painter->setClipping(false);
+    // One card per day; a chosen row is tinted only while the list has the focus.
+    const QRect card = CardRows::paintGround(*painter, option, tokens, first, last, m_view.hasFocus() ? 0.12f : 0);
 
     HistoryRowPainter::State state;
     state.query = m_model.filter().query();
@@ -121,9 +88,7 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     state.hovering = option.state & QStyle::State_MouseOver;
     m_painter.paint(*painter, contentRect(option.rect, index), *entry, option.palette, state);
     if (option.state & QStyle::State_HasFocus && m_view.hasFocus()) {
-        painter->setPen(QPen(tokens.accent, 2));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawRoundedRect(QRectF(card).adjusted(2, 2, -2, -2), Radius::control, Radius::control);
+        CardRows::paintFocus(*painter, card, tokens);
     }
     painter->restore();
 }

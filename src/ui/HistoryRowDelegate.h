@@ -39,7 +39,6 @@ signals:
 
 private:
     QRect contentRect(const QRect& rowRect, const QModelIndex& index) const;
-    int contentWidth() const;
 
     QAbstractItemView& m_view;
     HistoryListModel& m_model;

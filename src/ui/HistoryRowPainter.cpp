@@ -2,6 +2,7 @@
 
 #include "ui/HistoryRowText.h"
 #include "ui/SymbolNames.h"
+#include "ui/design/CardRows.h"
 #include "ui/design/CorrectionChip.h"
 #include "ui/design/DesignTokens.h"
 
@@ -18,23 +19,6 @@ namespace {
 
 constexpr int buttonHeight = 26;
 
-// Lays the text out in lines of `width`, breaking between words where it can; returns the height of the lines.
-// Measuring and painting share it, so a row is exactly as tall as what it draws.
-qreal wrap(QTextLayout& layout, int width)
-{
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    qreal height = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, height));
-        height += line.height();
-    }
-    layout.endLayout();
-    return height;
-}
 constexpr int chipSpacing = 6;
 
 QString chipKey(const AppliedCorrection& correction)
@@ -139,7 +123,7 @@ QRect HistoryRowPainter::textRect(const QRect& rect, const HistoryEntry& entry) 
 int HistoryRowPainter::textHeight(const QString& text, int width) const
 {
     QTextLayout layout(text, m_body);
-    return std::max(int(std::ceil(wrap(layout, width))), QFontMetrics(m_body).height());
+    return std::max(int(std::ceil(CardRows::wrap(layout, width))), QFontMetrics(m_body).height());
 }
 
 QList<QRect> HistoryRowPainter::chipRects(const HistoryEntry& entry, int width) const
@@ -215,7 +199,7 @@ void HistoryRowPainter::paintText(QPainter& painter, const QRect& rect, const Hi
 {
     const DesignTokens tokens = DesignTokens::fromPalette(palette);
     QTextLayout layout(entry.text, m_body);
-    wrap(layout, rect.width());
+    CardRows::wrap(layout, rect.width());
 
     painter.save();
     painter.translate(rect.topLeft());
