@@ -7,6 +7,7 @@
 #include "ui/DictionaryListModel.h"
 #include "ui/DictionaryRowDelegate.h"
 #include "ui/SymbolNames.h"
+#include "ui/design/CardRows.h"
 #include "ui/design/DesignTokens.h"
 #include "ui/design/WarningLabel.h"
 
@@ -129,19 +130,10 @@ DictionaryView::DictionaryView(DictionaryStore& store, FileActions& files, QWidg
     // The list, or what stands in its place.
     m_list->setModel(m_model);
     m_list->setItemDelegate(new DictionaryRowDelegate(*m_list, *m_model));
-    m_list->setFrameShape(QFrame::NoFrame);
+    CardRows::setUpList(*m_list);
     m_list->setAccessibleName(QStringLiteral("Entries"));
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_list->verticalScrollBar()->setSingleStep(24);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setResizeMode(QListView::Adjust);
-    m_list->setUniformItemSizes(false);
-    m_list->setMouseTracking(true);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_list->viewport()->setBackgroundRole(QPalette::Window);
-    m_list->setBackgroundRole(QPalette::Window);
     m_pages->addWidget(m_list);
 
     auto* addWord = new QPushButton(QStringLiteral("Add Word"));

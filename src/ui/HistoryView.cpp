@@ -6,6 +6,7 @@
 #include "ui/HistoryRowDelegate.h"
 #include "ui/ScreenTexts.h"
 #include "ui/SymbolNames.h"
+#include "ui/design/CardRows.h"
 #include "ui/design/DesignTokens.h"
 
 #include <QAction>
@@ -69,20 +70,10 @@ HistoryView::HistoryView(AppState& state, Clock& clock, QWidget* parent)
     m_list->setModel(m_model);
     m_delegate = new HistoryRowDelegate(*m_list, *m_model);
     m_list->setItemDelegate(m_delegate);
-    m_list->setFrameShape(QFrame::NoFrame);
+    CardRows::setUpList(*m_list);
     m_list->setAccessibleName(QStringLiteral("Dictations"));
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_list->verticalScrollBar()->setSingleStep(24);
-    // Rows take the list's width and wrap their text; nothing is wider.
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setResizeMode(QListView::Adjust);
-    m_list->setUniformItemSizes(false);
-    m_list->setMouseTracking(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_list->viewport()->setBackgroundRole(QPalette::Window);
-    m_list->setBackgroundRole(QPalette::Window);
     m_pages->addWidget(m_list);
 
     auto* empty = new QWidget(m_pages);

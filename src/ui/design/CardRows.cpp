@@ -2,8 +2,10 @@
 
 #include "ui/design/DesignTokens.h"
 
+#include <QListView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
 #include <QTextLayout>
 
@@ -27,6 +29,21 @@ int below(bool last)
 }
 
 } // namespace
+
+void CardRows::setUpList(QListView& list)
+{
+    list.setFrameShape(QFrame::NoFrame);
+    list.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list.verticalScrollBar()->setSingleStep(24);
+    // Rows take the list's width and wrap their text; nothing is wider.
+    list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list.setResizeMode(QListView::Adjust);
+    list.setUniformItemSizes(false);
+    list.setMouseTracking(true);
+    list.setContextMenuPolicy(Qt::CustomContextMenu);
+    list.viewport()->setBackgroundRole(QPalette::Window);
+    list.setBackgroundRole(QPalette::Window);
+}
 
 int CardRows::contentWidth(int viewportWidth)
 {

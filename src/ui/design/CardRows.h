@@ -2,6 +2,7 @@
 
 #include <QRect>
 
+class QListView;
 class QPainter;
 class QStyleOptionViewItem;
 class QTextLayout;
@@ -16,6 +17,10 @@ struct DesignTokens;
 class CardRows {
 public:
     CardRows() = delete;
+
+    // Makes `list` a column of card rows on the window's ground: no frame, smooth scrolling, rows as wide as the
+    // list and of their own heights, hover followed, a context menu of the caller's.
+    static void setUpList(QListView& list);
 
     // The width a row's content gets in a viewport this wide.
     static int contentWidth(int viewportWidth);
