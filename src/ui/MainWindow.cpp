@@ -20,6 +20,7 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace sayloom {
@@ -109,6 +110,20 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent)
         entry->setSizeHint(QSize(0, 36));
     }
     sideLayout->addWidget(m_sidebar, 1);
+    // The settings are one click away, not only behind Ctrl+,.
+    m_settingsButton = new QToolButton(side);
+    m_settingsButton->setText(QStringLiteral("Settings"));
+    m_settingsButton->setToolTip(QStringLiteral("Settings (Ctrl+,)"));
+    m_settingsButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_settingsButton->setAutoRaise(true);
+    m_settingsButton->setIconSize(QSize(16, 16));
+    connect(m_settingsButton, &QToolButton::clicked, this, &MainWindow::openSettings);
+    auto* settingsRow = new QHBoxLayout;
+    // Its symbol lines up with the screens' symbols above it.
+    settingsRow->addSpacing(Spacing::s);
+    settingsRow->addWidget(m_settingsButton);
+    settingsRow->addStretch(1);
+    sideLayout->addLayout(settingsRow);
     m_status->setParent(side);
     m_status->setFont(DesignTokens::font(TextStyle::caption));
     m_status->setContentsMargins(Spacing::s, 0, Spacing::s, 0);
@@ -224,6 +239,7 @@ void MainWindow::updateSymbols()
     for (int i = 0; i < items.size(); ++i) {
         m_sidebar->item(i)->setIcon(SymbolNames::icon(symbol(items[i]), tokens.text));
     }
+    m_settingsButton->setIcon(SymbolNames::icon(QStringLiteral("gearshape"), tokens.text));
     QPalette secondary = m_status->palette();
     secondary.setColor(QPalette::WindowText, tokens.secondaryText);
     m_status->setPalette(secondary);

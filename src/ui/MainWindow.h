@@ -9,6 +9,7 @@
 class QLabel;
 class QListWidget;
 class QStackedWidget;
+class QToolButton;
 
 namespace sayloom {
 
@@ -60,6 +61,7 @@ private:
     AppState& m_state;
     QListWidget* m_sidebar;
     QLabel* m_status;
+    QToolButton* m_settingsButton;
     QStackedWidget* m_screens;
     HomeView* m_home;
     HistoryView* m_history;

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,7 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     WindowRig windows(rig);
     windows.loginItem.enabled = true;
 
-    // Ctrl+, opens the one settings window, and again only raises it.
+    // Ctrl+, opens the one settings window; again, or the sidebar's button, only raises it.
     MainWindow main(windows.parts);
     main.show();
     main.activateWindow();
@@ -70,7 +71,13 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     EXPECT_TRUE(window->isWindow());
     main.activateWindow();
     QTest::keyClick(&main, Qt::Key_Comma, Qt::ControlModifier);
-    main.openSettings();
+    window->hide();
+    for (QToolButton* button : main.findChildren<QToolButton*>()) {
+        if (button->text() == u"Settings"_s) {
+            button->click();
+        }
+    }
+    EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(main.settingsWindow(), window);
     EXPECT_EQ(main.findChildren<SettingsWindow*>().size(), 1);
     EXPECT_EQ(window->tabs()->count(), 3);
