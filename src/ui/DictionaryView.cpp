@@ -225,7 +225,13 @@ void DictionaryView::openEditor(const std::optional<DictionaryEntry>& entry)
     m_editor = new DictionaryEditor(m_store, entry, window());
     m_editor->setAttribute(Qt::WA_DeleteOnClose);
     // A closed sheet lingers until it is deleted; the next one must be a new sheet, not that one again.
-    connect(m_editor, &QDialog::finished, this, [this] { m_editor = nullptr; });
+    connect(m_editor, &QDialog::finished, this, [this] {
+        m_editor = nullptr;
+        // The keyboard goes back to the list, where the row just added or changed is.
+        if (m_pages->currentWidget() == m_list && m_list->isVisible()) {
+            m_list->setFocus(Qt::OtherFocusReason);
+        }
+    });
     m_editor->open();
 }
 

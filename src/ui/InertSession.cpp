@@ -20,9 +20,10 @@ namespace sayloom {
 
 namespace {
 
+// As on a fresh install: no language model is set up.
 class InertLanguageModel final : public LanguageModel {
 public:
-    LanguageModelAvailability availability() const override { return LanguageModelAvailability::unavailable; }
+    LanguageModelAvailability availability() const override { return LanguageModelAvailability::notEnabled; }
     std::shared_ptr<LanguageModelSession> makeSession(const QString&) override { return nullptr; }
 };
 
