@@ -65,6 +65,17 @@ InertSession& session()
     return full;
 }
 
+// Shows a screen off-screen at a window's size, lays its list out and draws it once; returns the picture.
+template <typename Screen>
+QPixmap shown(Screen& view)
+{
+    view.setAttribute(Qt::WA_DontShowOnScreen);
+    view.resize(780, 720);
+    view.show();
+    view.list()->doItemsLayout();
+    return view.grab();
+}
+
 // From building the screen to its first picture, rows laid out and the visible ones drawn.
 void BM_HistoryScreenShown(benchmark::State& state)
 {
@@ -72,11 +83,7 @@ void BM_HistoryScreenShown(benchmark::State& state)
     for (auto _ : state) {
         const auto started = Clock::now();
         HistoryView view(inert.state(), inert.clock());
-        view.setAttribute(Qt::WA_DontShowOnScreen);
-        view.resize(780, 720);
-        view.show();
-        view.list()->doItemsLayout();
-        benchmark::DoNotOptimize(view.grab());
+        benchmark::DoNotOptimize(shown(view));
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
         if (view.model().shownCount() != History::maximumCount) {
             state.SkipWithError("the list lost entries");
@@ -90,11 +97,7 @@ BENCHMARK(BM_HistoryScreenShown)->UseManualTime()->Unit(benchmark::kMillisecond)
 template <typename Screen>
 void typeAndDelete(benchmark::State& state, Screen& view, const QString& word)
 {
-    view.setAttribute(Qt::WA_DontShowOnScreen);
-    view.resize(780, 720);
-    view.show();
-    view.list()->doItemsLayout();
-    view.grab();
+    shown(view);
     const qsizetype size = word.size();
     qsizetype step = 0;
     for (auto _ : state) {
@@ -208,11 +211,7 @@ void BM_DictionaryScreenShown(benchmark::State& state)
     for (auto _ : state) {
         const auto started = Clock::now();
         DictionaryView view(*rig.store, rig.files);
-        view.setAttribute(Qt::WA_DontShowOnScreen);
-        view.resize(780, 720);
-        view.show();
-        view.list()->doItemsLayout();
-        benchmark::DoNotOptimize(view.grab());
+        benchmark::DoNotOptimize(shown(view));
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
         if (view.model().rowCount() != 1000) {
             state.SkipWithError("the list lost entries");
