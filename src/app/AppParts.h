@@ -35,6 +35,8 @@ public:
     HistoryStore& history() { return m_history; }
     InputDevices& inputDevices() { return m_inputDevices; }
     ServerSpeechEngine& speechEngine() { return m_engine; }
+    Clock& clock() { return m_clock; }
+    LocalLanguageModel& languageModel() { return *m_languageModel; }
 
 private:
     QSettingsStore m_settings;

@@ -25,6 +25,8 @@ struct WindowParts {
     LocalLanguageModel* languageModel = nullptr;
     // Absent when the windows only show the engine's status line, not how its server is doing.
     ServerSpeechEngine* speechEngine = nullptr;
+    // Whether the desktop shows tray icons; without one Home explains how to reach and quit the application.
+    bool trayAvailable = true;
 };
 
 } // namespace sayloom
