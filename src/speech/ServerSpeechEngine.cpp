@@ -284,7 +284,6 @@ void ServerSpeechEngine::setConfiguration(Configuration configuration)
     if (configuration == m_connection->configuration) {
         return;
     }
-    const bool nameChanges = configuration.useServer != m_connection->configuration.useServer;
     ++m_generation;
     m_connection->configuration = std::move(configuration);
     m_connection->listedModel.clear();
@@ -297,9 +296,6 @@ void ServerSpeechEngine::setConfiguration(Configuration configuration)
         setServerState(LoopbackURL::parse(m_connection->configuration.url) ? ServerState::unknown
                                                                            : ServerState::notSetUp);
         runDetached(probe(), "Checking the speech server");
-    }
-    if (nameChanges) {
-        emit nameChanged();
     }
 }
 

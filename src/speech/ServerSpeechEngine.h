@@ -111,8 +111,6 @@ public:
 signals:
     void serverStateChanged();
     void modelsChanged();
-    // The engine's name changed with the configuration.
-    void nameChanged();
 
 private:
     QCoro::Task<QString> transcribeWithServer(AudioStream audio, AudioFormat format, QStringList vocabulary,

@@ -62,19 +62,11 @@ const StoredSettings storedSettings[] = {
 QString read(const Preferences& p)
 {
     const auto flag = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
-    const bool server = p.speechEngine() == Preferences::SpeechEngine::server;
-    return QStringList{rawValue(p.trigger()),
-                       flag(p.aiCleanupEnabled()),
-                       flag(p.soundsEnabled()),
-                       p.microphone().storedValue(),
-                       p.languageModelURL(),
-                       p.languageModelName(),
-                       server ? u"server"_s : u"pocketsphinx"_s,
-                       p.speechServerURL(),
-                       p.speechServerModel(),
-                       p.speechServerLanguage(),
-                       p.speechServerAPIKey()}
-            .join(u'|');
+    QStringList values{rawValue(p.trigger()),        flag(p.aiCleanupEnabled()), flag(p.soundsEnabled()),
+                       p.microphone().storedValue(), p.languageModelURL(),       p.languageModelName()};
+    values << (p.speechEngine() == Preferences::SpeechEngine::server ? u"server"_s : u"pocketsphinx"_s)
+           << p.speechServerURL() << p.speechServerModel() << p.speechServerLanguage() << p.speechServerAPIKey();
+    return values.join(u'|');
 }
 
 void assign(Preferences& p, const QString& key, const QString& value)

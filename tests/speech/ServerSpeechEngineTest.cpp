@@ -22,7 +22,7 @@ using test::ScriptedHttpServer;
 using Reply = ScriptedHttpServer::Reply;
 using State = ServerSpeechEngine::ServerState;
 
-constexpr char fallbackWords[] = "words from the fallback";
+const QString fallbackWords = u"words from the fallback"_s;
 const AudioFormat takeFormat{16000, 1, SampleType::int16, true};
 
 // Stands in for PocketSphinx: reads the whole take on a thread of its own, as the real one does, reports one partial
@@ -34,22 +34,17 @@ public:
     QCoro::Task<QString> transcribe(AudioStream audio, AudioFormat, QStringList, PartialHandler onPartial,
                                     std::stop_token stop) override
     {
-        QPromise<qint64> promise;
-        QFuture<qint64> chunks = promise.future();
+        QPromise<void> promise;
+        QFuture<void> drained = promise.future();
         promise.start();
         std::thread([audio = std::move(audio), promise = std::move(promise), stop]() mutable {
-            qint64 count = 0;
             while (audio.next(stop)) {
-                ++count;
             }
-            promise.addResult(count);
             promise.finish();
         }).detach();
-        if (co_await chunks == 0) {
-            throw TranscriptionError(u"No audio came through from the microphone"_s);
-        }
-        onPartial(QString::fromLatin1(fallbackWords));
-        co_return QString::fromLatin1(fallbackWords);
+        co_await drained;
+        onPartial(fallbackWords);
+        co_return fallbackWords;
     }
 };
 
@@ -60,11 +55,11 @@ AudioStream take(double seconds, std::vector<std::int16_t>* samples = nullptr, d
     std::vector<std::int16_t> all(std::size_t(seconds * 16000));
     for (std::size_t i = 0; i < all.size(); ++i) {
         all[i] = std::int16_t(std::lround(amplitude * std::sin(2 * M_PI * 440 * double(i) / 16000)));
-    }
-    for (std::size_t start = 0; start < all.size(); start += 1600) {
-        const auto end = all.begin() + qsizetype(std::min(all.size(), start + 1600));
-        continuation.yield({std::make_shared<AudioBuffer>(
-                takeFormat, std::vector<std::int16_t>(all.begin() + qsizetype(start), end))});
+        if (i % 1600 == 1599 || i + 1 == all.size()) {
+            const auto start = all.begin() + qsizetype(i - i % 1600);
+            continuation.yield(
+                    {std::make_shared<AudioBuffer>(takeFormat, std::vector(start, start + qsizetype(i % 1600 + 1)))});
+        }
     }
     continuation.finish();
     if (samples) {
@@ -89,11 +84,14 @@ QString transcribe(ServerSpeechEngine& engine, AudioStream audio, const QStringL
     }));
 }
 
-QList<QByteArray> names(const QList<ScriptedHttpServer::FormField>& form)
+// Each field of a request's form as name=value; the file as name:file name;type.
+QByteArrayList fields(const ScriptedHttpServer::Request& request)
 {
-    QList<QByteArray> result;
-    for (const auto& field : form) {
-        result.append(field.name);
+    QByteArrayList result;
+    for (const auto& field : request.form()) {
+        result.append(field.fileName.isEmpty()
+                              ? QByteArray(field.name + '=' + field.body)
+                              : QByteArray(field.name + ':' + field.fileName + ';' + field.contentType));
     }
     return result;
 }
@@ -110,31 +108,23 @@ TEST(ServerSpeechEngine, SendsTheTakeAsOneMultipartRequest)
     EXPECT_EQ(transcribe(engine, take(1.0, &samples), {u"Claude Code"_s, u"Supabase"_s}, &partials),
               u"Deploy it to Supabase today."_s);
     // The fallback still decodes alongside, for the live words.
-    EXPECT_EQ(partials, QStringList{QString::fromLatin1(fallbackWords)});
+    EXPECT_EQ(partials, QStringList{fallbackWords});
     EXPECT_EQ(engine.lastTakeSource(), u"Speech server (whisper-1)"_s);
     EXPECT_EQ(engine.serverState(), State::ready);
 
     const auto requests = scripted.requests("/audio/transcriptions");
     ASSERT_EQ(requests.size(), 1);
-    EXPECT_EQ(requests[0].method, "POST");
     EXPECT_EQ(requests[0].path, "/v1/audio/transcriptions");
     EXPECT_EQ(requests[0].header("authorization"), "Bearer secret");
-    const auto form = requests[0].form();
-    ASSERT_EQ(names(form),
-              (QList<QByteArray>{"file", "model", "response_format", "temperature", "language", "prompt"}));
-    EXPECT_EQ(form[0].fileName, "take.wav");
-    EXPECT_EQ(form[0].contentType, "audio/wav");
-    // RIFF header of 16 kHz mono 16-bit PCM with 32 000 bytes of data, then the samples as they came.
-    const QByteArray header = QByteArray::fromHex("52494646247d000057415645666d74201000000001000100803e0000007d0000"
-                                                  "0200100064617461007d0000");
-    EXPECT_EQ(form[0].body.left(44).toHex(), header.toHex());
-    EXPECT_EQ(form[0].body.mid(44), QByteArray(reinterpret_cast<const char*>(samples.data()), 32000));
-    EXPECT_EQ(form[1].body, "whisper-1");
-    EXPECT_EQ(form[2].body, "json");
-    EXPECT_EQ(form[3].body, "0");
-    EXPECT_EQ(form[4].body, "en");
     // The most important word (first given) comes last, where servers that cut the prompt keep it.
-    EXPECT_EQ(form[5].body, "Glossary: Supabase, Claude Code.");
+    EXPECT_EQ(fields(requests[0]),
+              (QByteArrayList{"file:take.wav;audio/wav", "model=whisper-1", "response_format=json", "temperature=0",
+                              "language=en", "prompt=Glossary: Supabase, Claude Code."}));
+    // RIFF header of 16 kHz mono 16-bit PCM with 32 000 bytes of data, then the samples as they came.
+    const QByteArray wav = requests[0].form().value(0).body;
+    EXPECT_EQ(wav.left(44).toHex(), "52494646247d000057415645666d74201000000001000100803e0000007d00000200100064617461"
+                                    "007d0000");
+    EXPECT_EQ(wav.mid(44), QByteArray(reinterpret_cast<const char*>(samples.data()), 32000));
 
     // whisper.cpp's own endpoint is used as given; without a model setting the first listed one is named, and
     // what is not set is not sent.
@@ -145,13 +135,12 @@ TEST(ServerSpeechEngine, SendsTheTakeAsOneMultipartRequest)
     const auto inference = scripted.requests("/inference");
     ASSERT_EQ(inference.size(), 1);
     EXPECT_EQ(inference[0].header("authorization"), QByteArray());
-    EXPECT_EQ(names(inference[0].form()), (QList<QByteArray>{"file", "model", "response_format", "temperature"}));
-    EXPECT_EQ(inference[0].form().value(1).body, "first");
+    EXPECT_EQ(fields(inference[0]),
+              (QByteArrayList{"file:take.wav;audio/wav", "model=first", "response_format=json", "temperature=0"}));
 }
 
 TEST(ServerSpeechEngine, GlossaryKeepsTheMostImportantWordsWithinTheLimit)
 {
-    EXPECT_EQ(SpeechServerProtocol::glossaryPrompt({}), std::nullopt);
     EXPECT_EQ(SpeechServerProtocol::glossaryPrompt({u" "_s, QString()}), std::nullopt);
     EXPECT_EQ(SpeechServerProtocol::glossaryPrompt({u"Smith,\nJones"_s, u"x"_s}), u"Glossary: x, Smith Jones."_s);
 
@@ -170,6 +159,8 @@ TEST(ServerSpeechEngine, GlossaryKeepsTheMostImportantWordsWithinTheLimit)
 
 TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
 {
+    Reply redirect = ScriptedHttpServer::status(302);
+    redirect.headers = "Location: http://example.com/v1/audio/transcriptions\r\n";
     const struct {
         Reply reply;
         QString text;
@@ -184,13 +175,7 @@ TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
             {Reply{200, R"({"text": "unfinished)"}, QString(), State::failing},
             {Reply{200, R"({"words": "none"})"}, QString(), State::failing},
             // Redirected to another host: not followed.
-            {Reply{302,
-                   {},
-                   0ms,
-                   Reply::Kind::normal,
-                   "text/plain",
-                   "Location: http://example.com/v1/audio/transcriptions\r\n"},
-             QString(), State::failing},
+            {redirect, QString(), State::failing},
     };
     for (const auto& [reply, text, state] : cases) {
         SCOPED_TRACE(reply.status);
@@ -199,15 +184,12 @@ TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
         scripted.enqueueTranscriptions({reply});
         ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
         const bool fails = state != State::ready;
-        EXPECT_EQ(transcribe(engine, take(0.5)), fails ? QString::fromLatin1(fallbackWords) : text);
+        EXPECT_EQ(transcribe(engine, take(0.5)), fails ? fallbackWords : text);
         EXPECT_EQ(engine.serverState(), state);
         if (fails) {
             EXPECT_TRUE(engine.lastTakeSource().startsWith(u"PocketSphinx (speech server: "_s));
-            EXPECT_EQ(engine.serverStatus(), state == State::loading
-                                                     ? u"Speech server is still loading \u2014 using PocketSphinx"_s
-                                                     : u"Speech server unavailable \u2014 using PocketSphinx"_s);
             // A failing server is left alone for a while rather than asked again at every take.
-            EXPECT_EQ(transcribe(engine, take(0.5)), QString::fromLatin1(fallbackWords));
+            EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
             EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 1);
         }
     }
@@ -219,11 +201,10 @@ TEST(ServerSpeechEngine, ASilentServerLosesToTheDeadlineAndTheRequestIsAborted)
     FallbackRecogniser fallback;
     scripted.enqueueTranscriptions({ScriptedHttpServer::kind(Reply::Kind::silent)});
     ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
-    EXPECT_EQ(ServerSpeechEngine::deadline(500ms), 3500ms);
     EXPECT_EQ(ServerSpeechEngine::deadline(60s), 15s);
 
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(transcribe(engine, take(0.5)), QString::fromLatin1(fallbackWords));
+    EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, 3500ms);
     EXPECT_LT(waited, 4500ms);
@@ -238,12 +219,8 @@ TEST(ServerSpeechEngine, OnlyLoudEnoughTakesGoToAServerOnThisComputer)
     {
         ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
         // Too short, digital silence, and room noise at about -50 dBFS: servers make up words for these.
-        std::vector<AudioStream> quiet;
-        quiet.push_back(take(0.25));
-        quiet.push_back(take(1.0, nullptr, 0));
-        quiet.push_back(take(1.0, nullptr, 100));
-        for (AudioStream& audio : quiet) {
-            EXPECT_EQ(transcribe(engine, std::move(audio)), QString::fromLatin1(fallbackWords));
+        for (const double amplitude : {8000.0, 0.0, 100.0}) {
+            EXPECT_EQ(transcribe(engine, take(amplitude > 1000 ? 0.25 : 1.0, nullptr, amplitude)), fallbackWords);
         }
         EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 0);
     }
@@ -257,14 +234,13 @@ TEST(ServerSpeechEngine, OnlyLoudEnoughTakesGoToAServerOnThisComputer)
             {u"http://0.0.0.0:%1/v1"_s.arg(closed.serverPort()), State::notSetUp},
             {u"http://192.168.1.20:8080/v1"_s, State::notSetUp},
             {u"http://127.0.0.1.example.com/v1"_s, State::notSetUp},
-            {QString(), State::notSetUp},
     };
     for (const auto& [address, state] : addresses) {
         SCOPED_TRACE(address.toStdString());
         ServerSpeechEngine engine(fallback, server(address));
         QCoro::waitFor(engine.prepare());
         EXPECT_EQ(engine.serverState(), state);
-        EXPECT_EQ(transcribe(engine, take(0.5)), QString::fromLatin1(fallbackWords));
+        EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
     }
 }
 
@@ -291,24 +267,6 @@ TEST(ServerSpeechEngine, ChecksTheServerAndFollowsItsSettings)
         EXPECT_EQ(engine.serverState(), state);
     }
     EXPECT_EQ(scripted.requests("/health").size(), 3);
-
-    // Without the server it is the fallback itself, and changing the choice says so.
-    scripted.setModelsReply(ScriptedHttpServer::modelList({u"first"_s, u"second"_s}));
-    ServerSpeechEngine engine(fallback);
-    EXPECT_EQ(engine.name(), u"PocketSphinx"_s);
-    EXPECT_EQ(transcribe(engine, take(0.5)), QString::fromLatin1(fallbackWords));
-    EXPECT_EQ(engine.serverStatus(), QString());
-    int renamed = 0;
-    QObject::connect(&engine, &ServerSpeechEngine::nameChanged, [&renamed] { ++renamed; });
-    engine.setConfiguration(server(scripted.baseURL()));
-    EXPECT_EQ(engine.name(), u"Speech server"_s);
-    EXPECT_EQ(renamed, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return engine.serverState() == State::ready; }));
-    EXPECT_EQ(engine.models(), (QStringList{u"first"_s, u"second"_s}));
-    EXPECT_EQ(engine.modelForRequests(), u"first"_s);
-    engine.setConfiguration(server(scripted.baseURL(), u"second"_s));
-    EXPECT_EQ(engine.modelForRequests(), u"second"_s);
-    EXPECT_EQ(renamed, 1);
 }
 
 } // namespace

@@ -5,11 +5,13 @@
 #include <QJsonDocument>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <future>
 #include <sys/socket.h>
 
@@ -21,10 +23,10 @@ struct ScriptedHttpServer::State {
     mutable QMutex mutex;
     Reply modelsReply = modelList({u"test-model"_s});
     QList<Reply> chatReplies;
-    Reply healthReply{200, R"({"status":"ok"})"};
+    Reply healthReply = status(200, R"({"status":"ok"})");
     QList<Reply> transcriptionReplies;
     QList<Request> requests;
-    int closedConnections = 0;
+    std::atomic<int> closedConnections = 0;
     quint16 port = 0;
     std::unique_ptr<QThread> thread;
 
@@ -105,10 +107,7 @@ void serve(QTcpSocket* socket, ScriptedHttpServer::State* state)
         }
     });
     QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, state] {
-        {
-            const QMutexLocker lock(&state->mutex);
-            ++state->closedConnections;
-        }
+        ++state->closedConnections;
         socket->deleteLater();
     });
 }
@@ -132,34 +131,18 @@ QList<ScriptedHttpServer::FormField> ScriptedHttpServer::Request::form() const
     if (!type.startsWith("multipart/form-data") || at < 0) {
         return {};
     }
-    const QByteArray boundary = "--" + type.mid(at + 9).replace('"', "");
+    static const QRegularExpression name(uR"re(\bname="([^"]*)")re"_s), file(uR"re(\bfilename="([^"]*)")re"_s),
+            content(u"content-type:\\s*(\\S+)"_s, QRegularExpression::CaseInsensitiveOption);
+    // Latin-1 keeps each byte as one character, so the text splits where the bytes do.
+    const QString boundary = u"\r\n--"_s + QString::fromLatin1(type.mid(at + 9).replace('"', ""));
     QList<FormField> fields;
-    // Parts sit between "--boundary\r\n" and "\r\n--boundary"; the last boundary ends in "--".
-    for (qsizetype start = body.indexOf(boundary); start >= 0;) {
-        const qsizetype headersStart = start + boundary.size() + 2;
-        const qsizetype next = body.indexOf(QByteArray("\r\n" + boundary), headersStart);
-        if (next < 0 || body.mid(start + boundary.size(), 2) == "--") {
-            break;
+    for (const QString& part : QString(u"\r\n"_s + QString::fromLatin1(body)).split(boundary).mid(1)) {
+        // The last piece is the closing "--".
+        if (const qsizetype headersEnd = part.indexOf(u"\r\n\r\n"_s); headersEnd >= 0) {
+            const QString lines = part.left(headersEnd);
+            fields.append({name.match(lines).captured(1).toLatin1(), file.match(lines).captured(1).toLatin1(),
+                           content.match(lines).captured(1).toLatin1(), part.mid(headersEnd + 4).toLatin1()});
         }
-        const qsizetype headersEnd = body.indexOf("\r\n\r\n", headersStart);
-        FormField field;
-        for (const QByteArray& line : body.mid(headersStart, headersEnd - headersStart).split('\n')) {
-            const QByteArray trimmed = line.trimmed();
-            if (trimmed.toLower().startsWith("content-type:")) {
-                field.contentType = trimmed.mid(13).trimmed();
-            }
-            for (const QByteArray& parameter : trimmed.split(';')) {
-                const QByteArray item = parameter.trimmed();
-                if (item.startsWith("name=")) {
-                    field.name = item.mid(5).replace('"', "");
-                } else if (item.startsWith("filename=")) {
-                    field.fileName = item.mid(9).replace('"', "");
-                }
-            }
-        }
-        field.body = body.mid(headersEnd + 4, next - headersEnd - 4);
-        fields.append(field);
-        start = next + 2;
     }
     return fields;
 }
@@ -276,7 +259,6 @@ QList<ScriptedHttpServer::Request> ScriptedHttpServer::requests(const QByteArray
 
 int ScriptedHttpServer::closedConnections() const
 {
-    const QMutexLocker lock(&m_state->mutex);
     return m_state->closedConnections;
 }
 

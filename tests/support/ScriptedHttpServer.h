@@ -29,7 +29,7 @@ public:
         Kind kind = Kind::normal;
         QByteArray contentType = "application/json";
         // More header lines, each ending in \r\n, such as a redirect's Location.
-        QByteArray headers;
+        QByteArray headers{};
     };
 
     // One part of a multipart form.
