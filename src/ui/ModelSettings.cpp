@@ -196,6 +196,9 @@ void ModelSettings::buildSpeechServer(SettingsGroup* group)
     m_speechKey->setEchoMode(QLineEdit::Password);
     m_speechKey->setFixedWidth(fieldWidth);
     group->addRow(QStringLiteral("API key"), m_speechKey);
+    group->addExplanation(QStringLiteral("The server's OpenAI-compatible address, such as http://127.0.0.1:8000/v1 "
+                                         "for speaches or LocalAI; for whisper.cpp's whisper-server, its /inference "
+                                         "address, such as http://127.0.0.1:8080/inference."));
 
     connect(m_engine, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_state.preferences().setSpeechEngine(m_engine->itemData(index).value<Preferences::SpeechEngine>());
