@@ -81,8 +81,8 @@ std::chrono::milliseconds TakeRecording::duration(const std::vector<std::int16_t
 bool TakeRecording::isSilent(const std::vector<std::int16_t>& samples)
 {
     constexpr std::size_t window = sampleRate * 30 / 1000;
-    // -40 dBFS, squared, times the window: compared without a square root.
-    constexpr double threshold = 0.01 * 32768.0;
+    // -45 dBFS, squared, times the window: compared without a square root.
+    constexpr double threshold = 0.0056 * 32768.0;
     constexpr double loudEnergy = threshold * threshold * double(window);
     for (std::size_t start = 0; start < samples.size(); start += window) {
         const std::size_t end = std::min(samples.size(), start + window);

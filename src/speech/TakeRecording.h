@@ -37,7 +37,8 @@ public:
                                                          std::stop_token shutdown);
 
     static std::chrono::milliseconds duration(const std::vector<std::int16_t>& samples);
-    // No 30 ms stretch louder than -40 dBFS: room noise at most, nothing a recogniser should be asked about.
+    // No 30 ms stretch louder than -45 dBFS: room noise at most, nothing a recogniser should be asked about. Quiet
+    // speech on a low-gain microphone still comes out above it.
     static bool isSilent(const std::vector<std::int16_t>& samples);
 
 private:
