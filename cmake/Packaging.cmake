@@ -5,15 +5,15 @@ set(CPACK_PACKAGE_VENDOR "The Sayloom developers")
 # dpkg takes a maintainer without an address; an invented one would send bug reports nowhere.
 set(CPACK_PACKAGE_CONTACT "The Sayloom developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "push-to-talk dictation for the desktop")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Hold a trigger key in any application, speak, and let go: the speech is recognised on this computer with "
-    "PocketSphinx, cleaned up (fillers, stutters, spoken line breaks, capitals), corrected against your own "
-    "dictionary of words and mishearings, and pasted where you were typing. Nothing leaves the machine.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+# Debian shows the long description as it stands, so it carries its own line breaks.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Hold a trigger key in any application, speak, and let go: the speech is"
+    "recognised on this computer with PocketSphinx, cleaned up (fillers,"
+    "stutters, spoken line breaks, capitals), corrected against your own"
+    "dictionary of words and mishearings, and pasted where you were typing."
+    "Nothing leaves the machine.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_SOURCE_IGNORE_FILES /\\.git/ /build)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
