@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 DESTDIR="$scratch/root" "$1" --install "$2" --prefix /usr >"$scratch/log" || { cat "$scratch/log"; exit 1; }
 usr="$scratch/root/usr" id=app.sayloom.Sayloom sizes=(16 22 24 32 48 64 128 256 512)
-expected=(bin/sayloom share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/doc/sayloom/copyright
+expected=(bin/sayloom share/man/man1/sayloom.1.gz share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/doc/sayloom/copyright
     share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/symbolic/apps/$id{,-recording}-symbolic.svg
     share/sayloom/{help.html,cue-begin.wav,cue-end.wav})
 for size in "${sizes[@]}"; do expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png"); done
@@ -36,5 +36,9 @@ done
 readelf -d "$usr/bin/sayloom" | grep -E 'RPATH|RUNPATH' && fail "the installed program carries a library search path"
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/config" XDG_DATA_HOME="$scratch/home/data"
 "$usr/bin/sayloom" --selftest >"$scratch/log" 2>&1 || fail "installed sayloom --selftest: $(cat "$scratch/log")"
+# Every option the program's help names has its entry in the manual page, and the page names no other.
+options() { grep -oE '(^|[[:space:][])--?[a-z][a-z-]*' | sed 's/^[[:space:][]*//' | sort -u; }
+diff <("$usr/bin/sayloom" --help | options) <(zcat "$usr/share/man/man1/sayloom.1.gz" | sed 's/\\f[BIRP]//g; s/\\-/-/g' |
+    options) || fail "the manual page's options differ from --help's (< only in --help, > only in the page)"
 ((failures == 0)) || exit 1
 echo "install checks passed: ${#expected[@]} files"
