@@ -220,7 +220,7 @@ QString Snapshot::render(const QString& folder)
             {QStringLiteral("rows"), QSize(808, 560), [now] { return sampleRows(now); }},
             {QStringLiteral("settings-general"), QSize(520, 520),
              [&parts] { return new GeneralSettings(parts.state, parts.inputDevices, parts.loginItem); }},
-            {QStringLiteral("settings-model"), QSize(520, 360),
+            {QStringLiteral("settings-model"), QSize(520, 420),
              [&parts] { return new ModelSettings(parts.state, parts.languageModel, parts.speechEngine); }},
             {QStringLiteral("settings-permissions"), QSize(520, 240),
              [&parts] { return new PermissionSettings(parts.state, parts.permissions); }},

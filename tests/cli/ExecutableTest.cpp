@@ -122,7 +122,7 @@ TEST_F(Executable, SnapshotWritesEveryImageAtTwiceItsSize)
     const std::pair<QString, QSize> images[] = {{u"home"_s, QSize(1616, 1800)},
                                                 {u"rows"_s, QSize(1616, 1120)},
                                                 {u"settings-general"_s, QSize(1040, 1040)},
-                                                {u"settings-model"_s, QSize(1040, 720)},
+                                                {u"settings-model"_s, QSize(1040, 840)},
                                                 {u"settings-permissions"_s, QSize(1040, 480)},
                                                 {u"pill"_s, QSize(736, 944)}};
     for (int round = 0; round < 2; ++round) {
