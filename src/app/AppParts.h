@@ -33,6 +33,8 @@ public:
     DictionaryStore& dictionary() { return m_dictionary; }
     HistoryStore& history() { return m_history; }
     InputDevices& inputDevices() { return m_inputDevices; }
+    Clock& clock() { return m_clock; }
+    LocalLanguageModel& languageModel() { return *m_languageModel; }
 
 private:
     QSettingsStore m_settings;

@@ -169,6 +169,10 @@ void AppState::start()
         }
     });
     m_hotkeyMonitor.start();
+    // A sound server that was not up at start, or a first microphone plugged in later, makes dictation possible
+    // without a restart.
+    connect(&m_inputDevices, &InputDevices::devicesChanged, this,
+            [this] { runDetached(recheckMicrophone(), "Checking the microphone"); });
     runDetached(askForPermissions(), "Asking for permissions");
     runDetached(runEngineTask(), "Preparing the engine");
 }
@@ -187,6 +191,24 @@ QCoro::Task<void> AppState::askForPermissions()
     }
     QCoro::Task<void> waiting = waitForAccessibility();
     co_await std::move(waiting);
+}
+
+QCoro::Task<void> AppState::recheckMicrophone()
+{
+    if (m_microphoneGranted || m_checkingMicrophone) {
+        co_return;
+    }
+    m_checkingMicrophone = true;
+    QPointer<AppState> self(this);
+    QCoro::Task<bool> request = m_permissions.requestMicrophone();
+    const bool granted = co_await std::move(request);
+    if (!self) {
+        co_return;
+    }
+    m_checkingMicrophone = false;
+    if (granted) {
+        setMicrophoneGranted(true);
+    }
 }
 
 QCoro::Task<void> AppState::waitForAccessibility()

@@ -192,6 +192,7 @@ private:
     QCoro::Task<void> runWatchdog(std::shared_ptr<Take> take);
     QCoro::Task<void> clearErrorLater();
     QCoro::Task<void> askForPermissions();
+    QCoro::Task<void> recheckMicrophone();
     QCoro::Task<void> waitForAccessibility();
     QCoro::Task<void> runEngineTask();
 
@@ -247,6 +248,7 @@ private:
     std::optional<QString> m_activeMicrophoneName;
 
     bool m_started = false;
+    bool m_checkingMicrophone = false;
     // The running take, compared by identity: a timer of an earlier take never acts on a later one.
     std::shared_ptr<Take> m_session;
     std::optional<std::chrono::steady_clock::time_point> m_pressStartedAt;

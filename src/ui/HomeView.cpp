@@ -160,6 +160,22 @@ HomeView::HomeView(AppState& state, Clock& clock, Permissions& permissions, QWid
                                        Permissions::accessibilityPage());
     column->addWidget(m_banner);
 
+    // Without a tray the window is the only way in, and closing it does not quit.
+    m_trayHint = new Card(page);
+    m_trayHint->setAccessibleName(QStringLiteral("No tray"));
+    auto* trayTitle = new QLabel(QStringLiteral("Sayloom keeps running when you close this window"), m_trayHint);
+    trayTitle->setFont(DesignTokens::font(TextStyle::headline));
+    trayTitle->setWordWrap(true);
+    m_trayHint->contentLayout()->addWidget(trayTitle);
+    m_trayHint->contentLayout()->addWidget(secondaryLabel(
+            QStringLiteral("This desktop shows no tray icons, so Sayloom has no icon in the top bar. On GNOME, install "
+                           "the AppIndicator extension (package gnome-shell-extension-appindicator), turn it on in "
+                           "Extensions and log in again. Until then, open this window again from the applications "
+                           "menu, and quit with Ctrl+Q or Sayloom \u25b8 Quit Sayloom."),
+            m_trayHint));
+    m_trayHint->hide();
+    column->addWidget(m_trayHint);
+
     // The figures.
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(Spacing::m);
@@ -231,6 +247,16 @@ HomeView::~HomeView() = default;
 QList<HistoryRowWidget*> HomeView::recentRows() const
 {
     return m_recentCard->findChildren<HistoryRowWidget*>();
+}
+
+void HomeView::setTrayHintVisible(bool visible)
+{
+    m_trayHint->setVisible(visible);
+}
+
+QWidget* HomeView::trayHint() const
+{
+    return m_trayHint;
 }
 
 QWidget* HomeView::permissionBanner() const

@@ -31,6 +31,9 @@ public:
     QPushButton* showAllButton() const { return m_showAll; }
     QList<HistoryRowWidget*> recentRows() const;
     QWidget* permissionBanner() const;
+    // Where the desktop has no tray, Home says how to get one and how to quit, since closing the window does not.
+    void setTrayHintVisible(bool visible);
+    QWidget* trayHint() const;
 
 signals:
     // "Show All": the window switches to History.
@@ -61,6 +64,7 @@ private:
     QLabel* m_hint;
 
     Card* m_banner;
+    Card* m_trayHint;
     QWidget* m_microphoneRow;
     QWidget* m_accessibilityRow;
 

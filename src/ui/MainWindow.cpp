@@ -4,17 +4,22 @@
 #include "ui/DictionaryView.h"
 #include "ui/HistoryView.h"
 #include "ui/HomeView.h"
+#include "ui/RecorderCommands.h"
 #include "ui/ScreenTexts.h"
 #include "ui/SettingsWindow.h"
 #include "ui/SymbolNames.h"
 #include "ui/design/DesignTokens.h"
 
+#include <QAction>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
 #include <QShortcut>
@@ -81,12 +86,23 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent)
     , m_home(new HomeView(parts.state, parts.clock, parts.permissions, m_screens))
     , m_history(new HistoryView(parts.state, parts.clock, m_screens))
     , m_dictionary(new DictionaryView(parts.state.dictionary(), parts.files, m_screens))
+    , m_commands(new RecorderCommands(parts.state, parts.files, this))
+    , m_menuBar(new QMenuBar(this))
 {
     setWindowTitle(QStringLiteral("Sayloom"));
     resize(windowSize);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    // The application's own commands, as its main menu on other systems: the settings and Quit, then dictation.
+    QMenu* application = m_menuBar->addMenu(QStringLiteral("&Sayloom"));
+    QAction* settings = application->addAction(QStringLiteral("Settings\u2026"), this, &MainWindow::openSettings);
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    application->addSeparator();
+    QAction* quit = application->addAction(QStringLiteral("Quit Sayloom"), qApp, &QCoreApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_menuBar->addMenu(m_commands->createMenu(m_menuBar));
+    layout->setMenuBar(m_menuBar);
 
     auto* side = new QWidget(this);
     side->setFixedWidth(sidebarWidth);
@@ -154,9 +170,8 @@ MainWindow::MainWindow(WindowParts parts, QWidget* parent)
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), this);
         connect(shortcut, &QShortcut::activated, this, [this, i] { select(items[i]); });
     }
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this), &QShortcut::activated, this,
-            &MainWindow::openSettings);
 
+    m_home->setTrayHintVisible(!parts.trayAvailable);
     select(SidebarItem::home);
     updateStatus();
     updateSymbols();
@@ -215,6 +230,14 @@ std::optional<MainWindow::SidebarItem> MainWindow::selection() const
 void MainWindow::select(SidebarItem item)
 {
     m_sidebar->setCurrentRow(int(items.indexOf(item)));
+}
+
+void MainWindow::present()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 void MainWindow::openSettings()

@@ -8,6 +8,7 @@
 
 class QLabel;
 class QListWidget;
+class QMenuBar;
 class QStackedWidget;
 class QToolButton;
 
@@ -17,6 +18,7 @@ class AppState;
 class DictionaryView;
 class HistoryView;
 class HomeView;
+class RecorderCommands;
 class SettingsWindow;
 
 // The window the user opens to look back: a sidebar with the screens and the session's status under it, and the
@@ -38,6 +40,9 @@ public:
     std::optional<SidebarItem> selection() const;
     void select(SidebarItem item);
 
+    // Shows this window, restored and in front.
+    void present();
+
     // Shows the settings window and brings it to the front; there is only ever one, made on first use and gone
     // with this window. Ctrl+, here, and the tray's menu.
     void openSettings();
@@ -49,6 +54,8 @@ public:
     DictionaryView* dictionary() const { return m_dictionary; }
     QListWidget* sidebar() const { return m_sidebar; }
     QLabel* statusLine() const { return m_status; }
+    QMenuBar* menuBar() const { return m_menuBar; }
+    RecorderCommands* commands() const { return m_commands; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -66,6 +73,8 @@ private:
     HomeView* m_home;
     HistoryView* m_history;
     DictionaryView* m_dictionary;
+    RecorderCommands* m_commands;
+    QMenuBar* m_menuBar;
     SettingsWindow* m_settingsWindow = nullptr;
 };
 

@@ -22,6 +22,8 @@ struct WindowParts {
     FileActions& files;
     // Absent when no local model is set up in this process.
     LocalLanguageModel* languageModel = nullptr;
+    // Whether the desktop shows tray icons; without one Home explains how to reach and quit the application.
+    bool trayAvailable = true;
 };
 
 } // namespace sayloom

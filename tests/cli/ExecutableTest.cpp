@@ -73,14 +73,28 @@ protected:
     int tookLines = 0;
 };
 
-TEST_F(Executable, WithoutACommandPrintsTheNoticeAndSucceeds)
+TEST_F(Executable, AnswersHelpAndVersionAnywhereAndNeedsADisplayOnlyForTheApplication)
 {
-    // Which arguments name a command is the parser's business; any that do not come here.
-    result = run({u"--correct"_s});
+    // No display and no sound server: help and the version need neither.
+    QProcessEnvironment bare;
+    bare.insert(u"DISPLAY"_s, QString());
+    bare.insert(u"WAYLAND_DISPLAY"_s, QString());
+    bare.insert(u"PULSE_SERVER"_s, u"unix:/nonexistent"_s);
+    result = run({u"--version"_s}, bare);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.standardOutput.toStdString(),
-              "Sayloom's desktop application is not built yet; see README for the developer commands.\n");
+    EXPECT_EQ(result.standardOutput.toStdString(), "sayloom " SAYLOOM_VERSION "\n");
+    result = run({u"--help"_s}, bare);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.standardOutput.startsWith("Usage: sayloom [COMMAND]\n"));
     EXPECT_EQ(result.standardError.toStdString(), "");
+
+    // Which arguments name a command is the parser's business; any that do not start the application, which says
+    // in one line that it needs a display.
+    result = run({u"--correct"_s}, bare);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.standardOutput.toStdString(), "");
+    EXPECT_EQ(result.standardError.count('\n'), 1);
+    EXPECT_TRUE(result.standardError.contains("no display is set")) << result.standardError.toStdString();
 }
 
 // The width and height a PNG file declares in its header; nothing when it is not a PNG.

@@ -31,6 +31,20 @@ TEST(SessionStartUp, AsksForPermissionsAndFollowsAccessibilityUntilItIsGranted)
     EXPECT_EQ(rig.hotkeys.starts, 2);
     EXPECT_EQ(rig.clock.sleepers(), 0u);
 
+    // A microphone that turns up later is noticed when the device list changes; losing it later is the recorder's
+    // to report, so the grant stays.
+    emit rig.desktop.devicesChanged();
+    pump();
+    EXPECT_FALSE(rig.state->microphoneGranted());
+    rig.desktop.microphone = true;
+    emit rig.desktop.devicesChanged();
+    pump();
+    EXPECT_TRUE(rig.state->microphoneGranted());
+    rig.desktop.microphone = false;
+    emit rig.desktop.devicesChanged();
+    pump();
+    EXPECT_TRUE(rig.state->microphoneGranted());
+
     // Everything granted at start, but the engine cannot be prepared: no prompt, and takes can still start.
     SessionRig granted;
     granted.engine.prepareFailure = QStringLiteral("The en-us model is not installed");

@@ -14,4 +14,9 @@ bool x11CompositorRunning()
     return connection->selectionOwner(connection->atom(selection.constData())) != XCB_NONE;
 }
 
+bool x11DisplayReachable()
+{
+    return X11Connection::open() != nullptr;
+}
+
 } // namespace sayloom

@@ -6,4 +6,7 @@ namespace sayloom {
 // are blended rather than drawn on black. False without a reachable X server.
 bool x11CompositorRunning();
 
+// Whether the X server named by $DISPLAY takes a connection: the application checks before Qt would abort on it.
+bool x11DisplayReachable();
+
 } // namespace sayloom
