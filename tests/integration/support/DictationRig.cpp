@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <thread>
@@ -39,6 +40,20 @@ bool DictationRig::start(QString* error)
     // Qt refuses a runtime folder that others may read.
     QFile::setPermissions(m_home.filePath(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
+    // openbox binds Alt+Escape to lowering the focused window and handing the focus on, as GNOME binds it to
+    // switching windows. With right Alt as the trigger, cancelling with Escape is that very chord, so the desktop
+    // would move the focus after every cancel, whatever the application does: this desktop leaves the chord alone.
+    QFile systemConfig(u"/etc/xdg/openbox/rc.xml"_s);
+    if (systemConfig.open(QIODevice::ReadOnly)) {
+        static const QRegularExpression altEscape(uR"(<keybind key="A-Escape">.*?</keybind>)"_s,
+                                                  QRegularExpression::DotMatchesEverythingOption);
+        QFile config(m_home.filePath(u"openbox.xml"_s));
+        const QByteArray text = QString::fromUtf8(systemConfig.readAll()).remove(altEscape).toUtf8();
+        if (!config.open(QIODevice::WriteOnly) || config.write(text) != text.size()) {
+            return fail(u"cannot write the window manager's configuration"_s);
+        }
+        m_xServer.setWindowManagerConfig(config.fileName());
+    }
     if (!m_xServer.start(error) || !m_pulseServer.start(error)) {
         return false;
     }
