@@ -63,6 +63,10 @@ bool DictationRig::start(QString* error)
         return fail(u"cannot add a microphone to the sound server"_s);
     }
     m_microphone = std::make_unique<FifoFeeder>(microphone->fifo);
+    // Somewhere for the cues to play, as on any desktop.
+    if (!m_pulseServer.pactl({u"load-module"_s, u"module-null-sink"_s, u"sink_name=speakers"_s})) {
+        return fail(u"cannot add speakers to the sound server"_s);
+    }
 
     m_keyboard = X11Connection::open(m_xServer.environment().value(u"DISPLAY"_s).toLocal8Bit());
     if (!m_keyboard || !m_keyboard->hasXTest()) {
@@ -104,7 +108,7 @@ QProcessEnvironment DictationRig::appEnvironment() const
     environment.insert(u"XDG_CACHE_HOME"_s, m_home.filePath(u".cache"_s));
     environment.insert(u"XDG_RUNTIME_DIR"_s, m_home.filePath(u"runtime"_s));
     environment.insert(u"PULSE_SERVER"_s, m_pulseServer.address());
-    environment.insert(u"QT_LOGGING_RULES"_s, u"app.sayloom.app.debug=true"_s);
+    environment.insert(u"QT_LOGGING_RULES"_s, u"app.sayloom.*.debug=true"_s);
     environment.insert(u"LANG"_s, u"C.UTF-8"_s);
     environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
     environment.remove(u"SAYLOOM_DEBUG"_s);

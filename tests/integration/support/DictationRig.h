@@ -43,7 +43,8 @@ public:
     QString historyFile() const;
     bool writeDictionary(const QByteArray& text) const;
 
-    // Environment of the application: this desktop, this home, the application's debug lines on.
+    // Environment of the application: this desktop, this home, and every debug line of its own on (the phases are
+    // among them; the rest explain a failure).
     QProcessEnvironment appEnvironment() const;
     // The application, started.
     std::unique_ptr<AppProcess> launch() const;
