@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build run test bench bench-speech fuzz clean
+.PHONY: all bootstrap configure build run test bench bench-speech fuzz deb clean
 
 all: build
 
@@ -35,5 +35,12 @@ fuzz:
 		-DSAYLOOM_BUILD_FUZZERS=ON -DSAYLOOM_BUILD_TESTS=OFF -DSAYLOOM_BUILD_BENCHMARKS=OFF
 	cmake --build build-fuzz
 
+# A Debian package of a release build, without tests or benchmarks, in build-deb/sayloom_<version>_<arch>.deb.
+deb: bootstrap
+	cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DSAYLOOM_BUILD_TESTS=OFF -DSAYLOOM_BUILD_BENCHMARKS=OFF -DSAYLOOM_BUILD_FUZZERS=OFF
+	cmake --build build-deb
+	cd build-deb && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD_DIR) build-fuzz
+	rm -rf $(BUILD_DIR) build-fuzz build-deb

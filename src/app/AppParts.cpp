@@ -8,12 +8,16 @@ AppParts::AppParts()
     : m_preferences(m_settings)
     , m_dictionary(AppPaths::dictionary(), m_settings.settings())
     , m_history(AppPaths::history(), m_settings.settings())
+    , m_engine(m_sphinx, m_preferences.speechServer())
     , m_languageModel(std::make_shared<LocalLanguageModel>(m_preferences.languageModel()))
 {
     const auto configure = [this] { m_languageModel->setConfiguration(m_preferences.languageModel()); };
     QObject::connect(&m_preferences, &Preferences::languageModelURLChanged, m_languageModel.get(), configure);
     QObject::connect(&m_preferences, &Preferences::languageModelNameChanged, m_languageModel.get(), configure);
     m_languageModel->startMonitoring();
+    QObject::connect(&m_preferences, &Preferences::speechServerChanged, &m_engine,
+                     [this] { m_engine.setConfiguration(m_preferences.speechServer()); });
+    m_engine.startMonitoring();
 }
 
 AppParts::~AppParts() = default;

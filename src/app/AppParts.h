@@ -8,6 +8,7 @@
 #include "session/QSettingsStore.h"
 #include "session/SessionParts.h"
 #include "session/SystemClock.h"
+#include "speech/ServerSpeechEngine.h"
 #include "speech/SphinxEngine.h"
 #include "text/LocalLanguageModel.h"
 
@@ -33,6 +34,7 @@ public:
     DictionaryStore& dictionary() { return m_dictionary; }
     HistoryStore& history() { return m_history; }
     InputDevices& inputDevices() { return m_inputDevices; }
+    ServerSpeechEngine& speechEngine() { return m_engine; }
     Clock& clock() { return m_clock; }
     LocalLanguageModel& languageModel() { return *m_languageModel; }
 
@@ -44,7 +46,9 @@ private:
     SystemClock m_clock;
     PulseRecorder m_recorder;
     PulseInputDevices m_inputDevices;
-    SphinxEngine m_engine;
+    SphinxEngine m_sphinx;
+    // PocketSphinx, or a local speech server with PocketSphinx beside it, as the settings say.
+    ServerSpeechEngine m_engine;
     std::shared_ptr<LocalLanguageModel> m_languageModel;
 };
 

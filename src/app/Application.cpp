@@ -83,6 +83,7 @@ MainWindow& Application::mainWindow()
                                                                 .loginItem = m_autostart,
                                                                 .files = m_files,
                                                                 .languageModel = &m_parts.languageModel(),
+                                                                .speechEngine = &m_parts.speechEngine(),
                                                                 .trayAvailable = m_trayAvailable});
     }
     return *m_mainWindow;

@@ -10,6 +10,7 @@
 #include "dictionary/DictionarySelfTest.h"
 #include "session/Preferences.h"
 #include "session/QSettingsStore.h"
+#include "speech/ServerSpeechEngine.h"
 #include "speech/SphinxEngine.h"
 #include "text/AIPolisher.h"
 #include "text/LocalLanguageModel.h"
@@ -91,14 +92,21 @@ QCoro::Task<> transcribeFile(QString path, bool polish)
     // decoding all of it; with only the microphone's allowance a long file would come back cut short.
     SphinxEngine::Options options;
     options.finalizeTimeout += duration;
-    SphinxEngine engine(options);
+    SphinxEngine sphinx(options);
+    // The engine chosen in Settings, so that a speech server can be tried from a terminal.
+    QSettingsStore settings;
+    ServerSpeechEngine engine(sphinx, Preferences(settings).speechServer());
     QCoro::Task<> preparing = engine.prepare();
     co_await preparing;
 
+    // Newest first, as a dictation hands them over: a speech server keeps the newest words when it has to cut.
+    QStringList vocabulary = dictionaryTerms();
+    std::reverse(vocabulary.begin(), vocabulary.end());
     QCoro::Task<QString> transcribing =
-            engine.transcribe(std::move(stream), format, dictionaryTerms(), [](const QString&) {});
+            engine.transcribe(std::move(stream), format, std::move(vocabulary), [](const QString&) {});
     const QString raw = co_await transcribing;
     Output::printLine(Output::label(u"raw:"_s) + raw);
+    Output::printLine(Output::label(u"engine:"_s) + engine.lastTakeSource());
     Output::printLine(Output::label(u"took:"_s) + Output::seconds(Clock::now() - start));
 
     if (polish) {

@@ -128,6 +128,13 @@ AppState::AppState(SessionParts parts, QObject* parent)
     connect(&m_preferences, &Preferences::aiCleanupEnabledChanged, this, &AppState::aiCleanupEnabledChanged);
     connect(&m_preferences, &Preferences::soundsEnabledChanged, this, &AppState::soundsEnabledChanged);
     connect(&m_preferences, &Preferences::microphoneChanged, this, &AppState::microphoneChanged);
+    // The engine follows this setting (the application wires it so before the session exists); once running, the
+    // newly chosen one is prepared and the status line names it.
+    connect(&m_preferences, &Preferences::speechEngineChanged, this, [this] {
+        if (m_started) {
+            runDetached(runEngineTask(), "Preparing the engine");
+        }
+    });
 }
 
 AppState::~AppState()
@@ -236,6 +243,7 @@ QCoro::Task<void> AppState::runEngineTask()
 QCoro::Task<void> AppState::prepareEngine()
 {
     QPointer<AppState> self(this);
+    const quint64 preparation = ++m_enginePreparations;
     const QString name = m_engine.name();
     setEngineStatus(EngineStatus::preparing(name));
     std::optional<QString> failure;
@@ -247,7 +255,8 @@ QCoro::Task<void> AppState::prepareEngine()
     } catch (const std::exception& error) {
         failure = QString::fromUtf8(error.what());
     }
-    if (!self) {
+    // A later preparation (another engine chosen meanwhile) has the last word.
+    if (!self || preparation != m_enginePreparations) {
         co_return;
     }
     if (failure) {

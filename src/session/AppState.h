@@ -239,6 +239,7 @@ private:
     bool m_accessibilityGranted = false;
     bool m_microphoneGranted = false;
     EngineStatus m_engineStatus;
+    quint64 m_enginePreparations = 0;
     // The last status text announced, so that a change of availability that keeps the text says nothing.
     QString m_aiStatus;
     float m_inputLevel = 0;

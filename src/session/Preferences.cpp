@@ -29,6 +29,12 @@ QString readTrimmed(const SettingsStore& store, const QString& key)
     return store.stringValue(key).value_or(QString()).trimmed();
 }
 
+Preferences::SpeechEngine readSpeechEngine(const SettingsStore& store)
+{
+    return store.stringValue(Preferences::speechEngineKey) == u"server" ? Preferences::SpeechEngine::server
+                                                                        : Preferences::SpeechEngine::pocketsphinx;
+}
+
 } // namespace
 
 std::optional<QString> Preferences::serverAddressProblem(const QString& address)
@@ -57,7 +63,17 @@ Preferences::Preferences(SettingsStore& store, QObject* parent)
     , m_microphone(store.stringValue(microphoneKey))
     , m_languageModelURL(readTrimmed(store, languageModelURLKey))
     , m_languageModelName(readTrimmed(store, languageModelNameKey))
+    , m_speechEngine(readSpeechEngine(store))
+    , m_speechServerURL(readTrimmed(store, speechServerURLKey))
+    , m_speechServerModel(readTrimmed(store, speechServerModelKey))
+    , m_speechServerLanguage(store.stringValue(speechServerLanguageKey).value_or(defaultSpeechServerLanguage).trimmed())
+    , m_speechServerAPIKey(readTrimmed(store, speechServerAPIKeyKey))
 {
+    for (auto changed : {&Preferences::speechEngineChanged, &Preferences::speechServerURLChanged,
+                         &Preferences::speechServerModelChanged, &Preferences::speechServerLanguageChanged,
+                         &Preferences::speechServerAPIKeyChanged}) {
+        connect(this, changed, this, &Preferences::speechServerChanged);
+    }
 }
 
 Preferences::~Preferences() = default;
@@ -98,6 +114,47 @@ void Preferences::setLanguageModelName(const QString& name)
     const QString trimmed = name.trimmed();
     m_store.setString(languageModelNameKey, trimmed);
     assign(this, m_languageModelName, trimmed, &Preferences::languageModelNameChanged);
+}
+
+ServerSpeechEngine::Configuration Preferences::speechServer() const
+{
+    return ServerSpeechEngine::Configuration{m_speechEngine == SpeechEngine::server, m_speechServerURL,
+                                             m_speechServerModel, m_speechServerLanguage, m_speechServerAPIKey};
+}
+
+void Preferences::setSpeechEngine(SpeechEngine engine)
+{
+    m_store.setString(speechEngineKey,
+                      engine == SpeechEngine::server ? QStringLiteral("server") : QStringLiteral("pocketsphinx"));
+    assign(this, m_speechEngine, engine, &Preferences::speechEngineChanged);
+}
+
+void Preferences::setSpeechServerURL(const QString& url)
+{
+    const QString trimmed = url.trimmed();
+    m_store.setString(speechServerURLKey, trimmed);
+    assign(this, m_speechServerURL, trimmed, &Preferences::speechServerURLChanged);
+}
+
+void Preferences::setSpeechServerModel(const QString& model)
+{
+    const QString trimmed = model.trimmed();
+    m_store.setString(speechServerModelKey, trimmed);
+    assign(this, m_speechServerModel, trimmed, &Preferences::speechServerModelChanged);
+}
+
+void Preferences::setSpeechServerLanguage(const QString& language)
+{
+    const QString trimmed = language.trimmed();
+    m_store.setString(speechServerLanguageKey, trimmed);
+    assign(this, m_speechServerLanguage, trimmed, &Preferences::speechServerLanguageChanged);
+}
+
+void Preferences::setSpeechServerAPIKey(const QString& key)
+{
+    const QString trimmed = key.trimmed();
+    m_store.setString(speechServerAPIKeyKey, trimmed);
+    assign(this, m_speechServerAPIKey, trimmed, &Preferences::speechServerAPIKeyChanged);
 }
 
 } // namespace sayloom

@@ -2,6 +2,7 @@
 
 #include "audio/MicrophonePreference.h"
 #include "session/ports/Trigger.h"
+#include "speech/ServerSpeechEngine.h"
 #include "text/LocalLanguageModel.h"
 
 #include <QObject>
@@ -26,8 +27,21 @@ class Preferences final : public QObject {
     Q_PROPERTY(QString languageModelURL READ languageModelURL WRITE setLanguageModelURL NOTIFY languageModelURLChanged)
     Q_PROPERTY(
             QString languageModelName READ languageModelName WRITE setLanguageModelName NOTIFY languageModelNameChanged)
+    Q_PROPERTY(sayloom::Preferences::SpeechEngine speechEngine READ speechEngine WRITE setSpeechEngine NOTIFY
+                       speechEngineChanged)
+    Q_PROPERTY(QString speechServerURL READ speechServerURL WRITE setSpeechServerURL NOTIFY speechServerURLChanged)
+    Q_PROPERTY(
+            QString speechServerModel READ speechServerModel WRITE setSpeechServerModel NOTIFY speechServerModelChanged)
+    Q_PROPERTY(QString speechServerLanguage READ speechServerLanguage WRITE setSpeechServerLanguage NOTIFY
+                       speechServerLanguageChanged)
+    Q_PROPERTY(QString speechServerAPIKey READ speechServerAPIKey WRITE setSpeechServerAPIKey NOTIFY
+                       speechServerAPIKeyChanged)
 
 public:
+    // Which recogniser turns speech into text.
+    enum class SpeechEngine { pocketsphinx, server };
+    Q_ENUM(SpeechEngine)
+
     // The key to hold: a raw value of Trigger. Right Alt when missing, not a text, or not one of the raw values.
     static inline const QString triggerKey = QStringLiteral("trigger");
     // Whether the language model may clean up dictations: a boolean, on when missing or not a boolean.
@@ -42,6 +56,19 @@ public:
     // The model to ask; empty (the first one the server lists) when missing or not a text. Read without surrounding
     // blanks.
     static inline const QString languageModelNameKey = QStringLiteral("languageModelName");
+    // "pocketsphinx" or "server"; anything else, or nothing, is PocketSphinx.
+    static inline const QString speechEngineKey = QStringLiteral("speechEngine");
+    // The speech server's base address, such as http://127.0.0.1:8080/v1, or its transcription endpoint; empty
+    // (not set up) when missing or not a text. Read without surrounding blanks, like the three below.
+    static inline const QString speechServerURLKey = QStringLiteral("speechServerURL");
+    // The model to ask; empty (the first one the server lists) when missing or not a text.
+    static inline const QString speechServerModelKey = QStringLiteral("speechServerModel");
+    // The language spoken, as the server names it ("en"); "en" when missing or not a text, and stored empty for
+    // the server to detect it.
+    static inline const QString speechServerLanguageKey = QStringLiteral("speechServerLanguage");
+    // Sent as a bearer token when the server wants one; empty when missing or not a text.
+    static inline const QString speechServerAPIKeyKey = QStringLiteral("speechServerAPIKey");
+    static inline const QString defaultSpeechServerLanguage = QStringLiteral("en");
 
     // Why a server address typed by the user can't be used, in words for the user; nothing when it can: an http or
     // https address on this computer (127.0.0.0/8, ::1, localhost), or empty, which means not set up. Servers
@@ -61,6 +88,13 @@ public:
     const QString& languageModelName() const { return m_languageModelName; }
     // The two language-model settings together.
     LocalLanguageModel::Configuration languageModel() const { return {m_languageModelURL, m_languageModelName}; }
+    SpeechEngine speechEngine() const { return m_speechEngine; }
+    const QString& speechServerURL() const { return m_speechServerURL; }
+    const QString& speechServerModel() const { return m_speechServerModel; }
+    const QString& speechServerLanguage() const { return m_speechServerLanguage; }
+    const QString& speechServerAPIKey() const { return m_speechServerAPIKey; }
+    // The five speech settings together.
+    ServerSpeechEngine::Configuration speechServer() const;
 
     void setTrigger(Trigger trigger);
     void setAiCleanupEnabled(bool enabled);
@@ -68,6 +102,11 @@ public:
     void setMicrophone(const MicrophonePreference& microphone);
     void setLanguageModelURL(const QString& url);
     void setLanguageModelName(const QString& name);
+    void setSpeechEngine(SpeechEngine engine);
+    void setSpeechServerURL(const QString& url);
+    void setSpeechServerModel(const QString& model);
+    void setSpeechServerLanguage(const QString& language);
+    void setSpeechServerAPIKey(const QString& key);
 
 signals:
     void triggerChanged();
@@ -76,6 +115,13 @@ signals:
     void microphoneChanged();
     void languageModelURLChanged();
     void languageModelNameChanged();
+    void speechEngineChanged();
+    void speechServerURLChanged();
+    void speechServerModelChanged();
+    void speechServerLanguageChanged();
+    void speechServerAPIKeyChanged();
+    // After any of the five speech settings changed.
+    void speechServerChanged();
 
 private:
     SettingsStore& m_store;
@@ -85,6 +131,11 @@ private:
     MicrophonePreference m_microphone;
     QString m_languageModelURL;
     QString m_languageModelName;
+    SpeechEngine m_speechEngine;
+    QString m_speechServerURL;
+    QString m_speechServerModel;
+    QString m_speechServerLanguage;
+    QString m_speechServerAPIKey;
 };
 
 } // namespace sayloom

@@ -1,9 +1,9 @@
 #include "text/LocalLanguageModel.h"
 
 #include "base/DetachedTask.h"
+#include "base/LoopbackURL.h"
 
 #include <QCoroNetworkReply>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -206,18 +206,7 @@ private:
 
 std::optional<QUrl> LocalLanguageModel::loopbackURL(const QString& text)
 {
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
-    if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") || url.host().isEmpty()) {
-        return std::nullopt;
-    }
-    if (url.host().compare(u"localhost", Qt::CaseInsensitive) == 0) {
-        return url;
-    }
-    const QHostAddress address(url.host());
-    if (address.isNull() || !address.isLoopback()) {
-        return std::nullopt;
-    }
-    return url;
+    return LoopbackURL::parse(text);
 }
 
 LocalLanguageModel::LocalLanguageModel(Configuration configuration, QObject* parent)

@@ -46,7 +46,7 @@ SettingsWindow::SettingsWindow(WindowParts parts, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_tabs(new QTabWidget(this))
     , m_general(new GeneralSettings(parts.state, parts.inputDevices, parts.loginItem))
-    , m_model(new ModelSettings(parts.state, parts.languageModel))
+    , m_model(new ModelSettings(parts.state, parts.languageModel, parts.speechEngine))
     , m_permissions(new PermissionSettings(parts.state, parts.permissions))
 {
     setWindowTitle(QStringLiteral("Sayloom Settings"));

@@ -221,7 +221,7 @@ QString Snapshot::render(const QString& folder)
             {QStringLiteral("settings-general"), QSize(520, 520),
              [&parts] { return new GeneralSettings(parts.state, parts.inputDevices, parts.loginItem); }},
             {QStringLiteral("settings-model"), QSize(520, 360),
-             [&parts] { return new ModelSettings(parts.state, parts.languageModel); }},
+             [&parts] { return new ModelSettings(parts.state, parts.languageModel, parts.speechEngine); }},
             {QStringLiteral("settings-permissions"), QSize(520, 240),
              [&parts] { return new PermissionSettings(parts.state, parts.permissions); }},
             {QStringLiteral("pill"), QSize(368, 472), [] { return samplePills(); }},

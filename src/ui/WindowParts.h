@@ -8,6 +8,7 @@ class FileActions;
 class InputDevices;
 class LocalLanguageModel;
 class LoginItem;
+class ServerSpeechEngine;
 class Permissions;
 
 // What the windows work with besides the session itself: the desktop's services behind their ports, the live
@@ -22,6 +23,8 @@ struct WindowParts {
     FileActions& files;
     // Absent when no local model is set up in this process.
     LocalLanguageModel* languageModel = nullptr;
+    // Absent when the windows only show the engine's status line, not how its server is doing.
+    ServerSpeechEngine* speechEngine = nullptr;
     // Whether the desktop shows tray icons; without one Home explains how to reach and quit the application.
     bool trayAvailable = true;
 };

@@ -251,8 +251,9 @@ TEST_F(TranscribeCommand, EachFileTypePrintsTheTranscriptThenTheTime)
 {
     for (const QString& name : {u"speech-16k-mono.wav"_s, u"speech-44k-stereo.wav"_s, u"speech-22k.ogg"_s}) {
         const QStringList lines = outputLines({u"--transcribe"_s, file(name)});
-        ASSERT_EQ(lines.size(), 1) << name.toStdString() << ": " << result.standardOutput.toStdString();
+        ASSERT_EQ(lines.size(), 2) << name.toStdString() << ": " << result.standardOutput.toStdString();
         EXPECT_TRUE(result.standardOutput.startsWith("raw:      ")) << result.standardOutput.toStdString();
+        EXPECT_EQ(lines[1], u"engine:   PocketSphinx"_s);
         // A synthetic voice through a general language model rarely gets every word.
         const QStringList heard = lines[0].toLower().split(u' ');
         EXPECT_GE(heard.contains(u"weather"_s) + heard.contains(u"nice"_s) + heard.contains(u"today"_s), 2)
@@ -264,10 +265,10 @@ TEST_F(TranscribeCommand, EachFileTypePrintsTheTranscriptThenTheTime)
 TEST_F(TranscribeCommand, PolishCleansUpTheSameTranscript)
 {
     const QStringList lines = outputLines({u"--transcribe"_s, file(u"speech-16k-mono.wav"_s), u"--polish"_s});
-    ASSERT_EQ(lines.size(), 3) << result.standardOutput.toStdString();
+    ASSERT_EQ(lines.size(), 4) << result.standardOutput.toStdString();
     // No language model is set up in the test's settings, so the basic cleanup answers.
-    EXPECT_EQ(lines[1], u"ai:       Set up a local language model in Settings"_s);
-    EXPECT_EQ(lines[2], u"polished: " + BasicPolisher::polished(lines[0].mid(10)));
+    EXPECT_EQ(lines[2], u"ai:       Set up a local language model in Settings"_s);
+    EXPECT_EQ(lines[3], u"polished: " + BasicPolisher::polished(lines[0].mid(10)));
     EXPECT_EQ(tookLines, 2);
     EXPECT_LT(result.standardOutput.indexOf("took:"), result.standardOutput.indexOf("ai:"));
 }
@@ -280,8 +281,31 @@ TEST_F(TranscribeCommand, ALongFileIsTranscribedToItsEnd)
     ASSERT_TRUE(tool(u"sox"_s, {file(u"speech-16k-mono.wav"_s), paused, u"pad"_s, u"0"_s, u"0.6"_s}));
     ASSERT_TRUE(tool(u"sox"_s, {paused, minute, u"repeat"_s, u"24"_s}));
     const QStringList lines = outputLines({u"--transcribe"_s, minute});
-    ASSERT_EQ(lines.size(), 1);
+    ASSERT_EQ(lines.size(), 2);
     EXPECT_GE(lines[0].count(u"nice"_s), 24) << lines[0].toStdString();
+}
+
+TEST_F(TranscribeCommand, UsesTheSpeechServerFromTheSettingsAndFallsBackToPocketSphinx)
+{
+    ScriptedHttpServer server;
+    write(u"config/Sayloom/Sayloom.conf"_s,
+          "[General]\nspeechEngine=server\nspeechServerModel=whisper-1\nspeechServerURL=" + server.baseURL().toUtf8() +
+                  "\n");
+    write(u"Sayloom/Dictionary.txt"_s, "Supabase\ncloud code -> Claude Code\n");
+    server.enqueueTranscriptions({ScriptedHttpServer::transcription(u" The weather is nice today."_s),
+                                  ScriptedHttpServer::status(500, R"({"error":"out of memory"})")});
+
+    EXPECT_EQ(outputLines({u"--transcribe"_s, file(u"speech-16k-mono.wav"_s)}),
+              (QStringList{u"raw:      The weather is nice today."_s, u"engine:   Speech server (whisper-1)"_s}));
+    const auto requests = server.requests("/audio/transcriptions");
+    ASSERT_EQ(requests.size(), 1);
+    // The newest dictionary entry last, where the server pays it most attention.
+    EXPECT_EQ(requests[0].form().value(5).body, "Glossary: Supabase, Claude Code.");
+
+    const QStringList fallback = outputLines({u"--transcribe"_s, file(u"speech-16k-mono.wav"_s)});
+    ASSERT_EQ(fallback.size(), 2);
+    EXPECT_TRUE(fallback[0].contains(u"nice"_s)) << fallback[0].toStdString();
+    EXPECT_EQ(fallback[1], u"engine:   PocketSphinx (speech server: HTTP 500: out of memory)"_s);
 }
 
 TEST_F(TranscribeCommand, UnreadableFilesFailWithOneLineNamingTheFileAndTheReason)

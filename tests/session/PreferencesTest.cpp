@@ -28,35 +28,45 @@ struct StoredSettings {
 };
 
 const StoredSettings storedSettings[] = {
-        {"Nothing", "", "rightOption|true|true|automatic||", Preferences::soundsKey, "true", "true"},
+        {"Nothing", "", "rightOption|true|true|automatic|||pocketsphinx|||en|", Preferences::soundsKey, "true", "true"},
         // As the previous build wrote it.
         {"Everything",
          "[General]\naiCleanup=false\nlanguageModelName=qwen2.5\nlanguageModelURL=http://127.0.0.1:8080/v1\n"
          "microphone=system\nsounds=false\ntrigger=rightControl\n",
-         "rightControl|false|false|system|http://127.0.0.1:8080/v1|qwen2.5", Preferences::triggerKey, "rightCommand",
-         "rightCommand"},
+         "rightControl|false|false|system|http://127.0.0.1:8080/v1|qwen2.5|pocketsphinx|||en|", Preferences::triggerKey,
+         "rightCommand", "rightCommand"},
         {"Device", "[General]\ntrigger=fn\nmicrophone=alsa_input.usb-Blue_Yeti\n",
-         "fn|true|true|alsa_input.usb-Blue_Yeti||", Preferences::microphoneKey, "system", "system"},
-        {"UnknownTrigger", "[General]\ntrigger=leftShift\n", "rightOption|true|true|automatic||",
+         "fn|true|true|alsa_input.usb-Blue_Yeti|||pocketsphinx|||en|", Preferences::microphoneKey, "system", "system"},
+        {"UnknownTrigger", "[General]\ntrigger=leftShift\n", "rightOption|true|true|automatic|||pocketsphinx|||en|",
          Preferences::triggerKey, "rightOption", "rightOption"},
         {"TriggerInAnotherCase", "[General]\ntrigger=RightCommand\nmicrophone=System\n",
-         "rightOption|true|true|System||", Preferences::microphoneKey, "automatic", "automatic"},
-        {"TextsWhereBooleansBelong", "[General]\naiCleanup=no\nsounds=0\n", "rightOption|true|true|automatic||",
-         Preferences::aiCleanupKey, "false", "false"},
+         "rightOption|true|true|System|||pocketsphinx|||en|", Preferences::microphoneKey, "automatic", "automatic"},
+        {"TextsWhereBooleansBelong", "[General]\naiCleanup=no\nsounds=0\n",
+         "rightOption|true|true|automatic|||pocketsphinx|||en|", Preferences::aiCleanupKey, "false", "false"},
         {"ListsWhereTextsBelong", "[General]\ntrigger=fn, rightOption\nmicrophone=a, b\nlanguageModelURL=a, b\n",
-         "rightOption|true|true|automatic||", Preferences::languageModelURLKey, "http://[::1]:8080/v1",
-         "http://[::1]:8080/v1"},
+         "rightOption|true|true|automatic|||pocketsphinx|||en|", Preferences::languageModelURLKey,
+         "http://[::1]:8080/v1", "http://[::1]:8080/v1"},
         {"BlanksAroundTheModel", "[General]\nlanguageModelURL=\" http://localhost/v1 \"\nlanguageModelName=\" \"\n",
-         "rightOption|true|true|automatic|http://localhost/v1|", Preferences::languageModelNameKey, " llama3 ",
-         "llama3"},
+         "rightOption|true|true|automatic|http://localhost/v1||pocketsphinx|||en|", Preferences::languageModelNameKey,
+         " llama3 ", "llama3"},
+        {"SpeechServer",
+         "[General]\nspeechEngine=server\nspeechServerAPIKey=k\nspeechServerLanguage=de\nspeechServerModel=whisper-1\n"
+         "speechServerURL=http://127.0.0.1:8080/v1\n",
+         "rightOption|true|true|automatic|||server|http://127.0.0.1:8080/v1|whisper-1|de|k",
+         Preferences::speechEngineKey, "pocketsphinx", "pocketsphinx"},
+        // Anything but "server" is PocketSphinx; a blank language is stored empty, for the server to detect.
+        {"UnknownSpeechEngine", "[General]\nspeechEngine=Server\nspeechServerLanguage=a, b\n",
+         "rightOption|true|true|automatic|||pocketsphinx|||en|", Preferences::speechServerLanguageKey, " ", ""},
 };
 
 QString read(const Preferences& p)
 {
     const auto flag = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
-    return QStringList{rawValue(p.trigger()),        flag(p.aiCleanupEnabled()), flag(p.soundsEnabled()),
-                       p.microphone().storedValue(), p.languageModelURL(),       p.languageModelName()}
-            .join(u'|');
+    QStringList values{rawValue(p.trigger()),        flag(p.aiCleanupEnabled()), flag(p.soundsEnabled()),
+                       p.microphone().storedValue(), p.languageModelURL(),       p.languageModelName()};
+    values << (p.speechEngine() == Preferences::SpeechEngine::server ? u"server"_s : u"pocketsphinx"_s)
+           << p.speechServerURL() << p.speechServerModel() << p.speechServerLanguage() << p.speechServerAPIKey();
+    return values.join(u'|');
 }
 
 void assign(Preferences& p, const QString& key, const QString& value)
@@ -71,6 +81,11 @@ void assign(Preferences& p, const QString& key, const QString& value)
         p.setMicrophone(MicrophonePreference(value));
     } else if (key == Preferences::languageModelURLKey) {
         p.setLanguageModelURL(value);
+    } else if (key == Preferences::speechEngineKey) {
+        p.setSpeechEngine(value == u"server" ? Preferences::SpeechEngine::server
+                                             : Preferences::SpeechEngine::pocketsphinx);
+    } else if (key == Preferences::speechServerLanguageKey) {
+        p.setSpeechServerLanguage(value);
     } else {
         p.setLanguageModelName(value);
     }
@@ -97,7 +112,8 @@ TEST_P(PreferencesFiles, AreReadWithTheirFallbacksAndWrittenThrough)
     int notified = 0;
     for (auto changed : {&Preferences::triggerChanged, &Preferences::aiCleanupEnabledChanged,
                          &Preferences::soundsEnabledChanged, &Preferences::microphoneChanged,
-                         &Preferences::languageModelURLChanged, &Preferences::languageModelNameChanged}) {
+                         &Preferences::languageModelURLChanged, &Preferences::languageModelNameChanged,
+                         &Preferences::speechEngineChanged, &Preferences::speechServerLanguageChanged}) {
         QObject::connect(preferences.get(), changed, [&notified] { ++notified; });
     }
     const QString before = read(*preferences);
@@ -130,6 +146,8 @@ TEST(Preferences, AcceptsOnlyServerAddressesOnThisComputer)
             {"https://api.openai.com/v1", 'h'},
             {"http://localhost.example.com/v1", 'h'},
             {"http://127.0.0.1@example.com/v1", 'h'},
+            {"http://127.0.0.1.example.com/v1", 'h'},
+            {"http://0.0.0.0:8080/v1", 'h'},
             {"http://[::ffff:10.0.0.1]/v1", 'h'},
             {"ftp://127.0.0.1/v1", 's'},
             {"file:///tmp/model", 'g'},

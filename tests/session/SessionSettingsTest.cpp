@@ -56,6 +56,11 @@ TEST(SessionStartUp, AsksForPermissionsAndFollowsAccessibilityUntilItIsGranted)
     EXPECT_EQ(granted.state->engineStatus().text(), QStringLiteral("Engine error: The en-us model is not installed"));
     granted.press();
     EXPECT_EQ(granted.phase(), AppState::Phase::Kind::recording);
+    // Another engine chosen is prepared afresh, and the status line follows it.
+    granted.engine.prepareFailure.reset();
+    granted.preferences->setSpeechEngine(Preferences::SpeechEngine::server);
+    pump();
+    EXPECT_EQ(granted.state->engineStatus().text(), QStringLiteral("PocketSphinx ready"));
 
     // Settings chosen in the settings window reach the monitor and the session's own properties.
     int changes = 0;

@@ -5,11 +5,13 @@
 #include <QJsonDocument>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <future>
 #include <sys/socket.h>
 
@@ -21,7 +23,10 @@ struct ScriptedHttpServer::State {
     mutable QMutex mutex;
     Reply modelsReply = modelList({u"test-model"_s});
     QList<Reply> chatReplies;
+    Reply healthReply = status(200, R"({"status":"ok"})");
+    QList<Reply> transcriptionReplies;
     QList<Request> requests;
+    std::atomic<int> closedConnections = 0;
     quint16 port = 0;
     std::unique_ptr<QThread> thread;
 
@@ -31,6 +36,13 @@ struct ScriptedHttpServer::State {
         requests.append(request);
         if (request.path.endsWith("/models")) {
             return modelsReply;
+        }
+        if (request.path.endsWith("/health")) {
+            return healthReply;
+        }
+        if (request.path.endsWith("/audio/transcriptions") || request.path.endsWith("/inference")) {
+            return transcriptionReplies.isEmpty() ? transcription(u"Hello from the server."_s)
+                                                  : transcriptionReplies.takeFirst();
         }
         if (!request.path.endsWith("/chat/completions")) {
             return ScriptedHttpServer::status(404, R"({"error":{"message":"not found"}})");
@@ -62,8 +74,9 @@ void send(QTcpSocket* socket, const ScriptedHttpServer::Reply& reply)
         return;
     }
     const QByteArray body = reply.kind == Kind::enormous ? QByteArray(8 << 20, 'x') : reply.body;
-    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\nContent-Type: application/json\r\n" +
-                  "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + body);
+    socket->write("HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\nContent-Type: " + reply.contentType +
+                  "\r\n" + reply.headers + "Content-Length: " + QByteArray::number(body.size()) +
+                  "\r\nConnection: keep-alive\r\n\r\n" + body);
 }
 
 // Reads requests off one connection, one after another.
@@ -75,25 +88,64 @@ void serve(QTcpSocket* socket, ScriptedHttpServer::State* state)
         for (qsizetype headerEnd; (headerEnd = buffer->indexOf("\r\n\r\n")) >= 0;) {
             const QList<QByteArray> lines = buffer->left(headerEnd).split('\n');
             qsizetype length = 0;
-            for (const QByteArray& line : lines) {
-                if (line.toLower().startsWith("content-length:")) {
-                    length = line.mid(15).trimmed().toLongLong();
+            QList<std::pair<QByteArray, QByteArray>> headers;
+            for (const QByteArray& line : lines.mid(1)) {
+                const qsizetype colon = line.indexOf(':');
+                headers.append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+                if (headers.last().first == "content-length") {
+                    length = headers.last().second.toLongLong();
                 }
             }
             if (buffer->size() < headerEnd + 4 + length) {
                 return;
             }
             const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
-            const ScriptedHttpServer::Reply reply =
-                    state->replyFor({requestLine.value(0), requestLine.value(1), buffer->mid(headerEnd + 4, length)});
+            const ScriptedHttpServer::Reply reply = state->replyFor(
+                    {requestLine.value(0), requestLine.value(1), buffer->mid(headerEnd + 4, length), headers});
             buffer->remove(0, headerEnd + 4 + length);
             QTimer::singleShot(reply.delay, socket, [socket, reply] { send(socket, reply); });
         }
     });
-    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, [socket, state] {
+        ++state->closedConnections;
+        socket->deleteLater();
+    });
 }
 
 } // namespace
+
+QByteArray ScriptedHttpServer::Request::header(const QByteArray& name) const
+{
+    for (const auto& [key, value] : headers) {
+        if (key == name.toLower()) {
+            return value;
+        }
+    }
+    return {};
+}
+
+QList<ScriptedHttpServer::FormField> ScriptedHttpServer::Request::form() const
+{
+    const QByteArray type = header("content-type");
+    const qsizetype at = type.indexOf("boundary=");
+    if (!type.startsWith("multipart/form-data") || at < 0) {
+        return {};
+    }
+    static const QRegularExpression name(uR"re(\bname="([^"]*)")re"_s), file(uR"re(\bfilename="([^"]*)")re"_s),
+            content(u"content-type:\\s*(\\S+)"_s, QRegularExpression::CaseInsensitiveOption);
+    // Latin-1 keeps each byte as one character, so the text splits where the bytes do.
+    const QString boundary = u"\r\n--"_s + QString::fromLatin1(type.mid(at + 9).replace('"', ""));
+    QList<FormField> fields;
+    for (const QString& part : QString(u"\r\n"_s + QString::fromLatin1(body)).split(boundary).mid(1)) {
+        // The last piece is the closing "--".
+        if (const qsizetype headersEnd = part.indexOf(u"\r\n\r\n"_s); headersEnd >= 0) {
+            const QString lines = part.left(headersEnd);
+            fields.append({name.match(lines).captured(1).toLatin1(), file.match(lines).captured(1).toLatin1(),
+                           content.match(lines).captured(1).toLatin1(), part.mid(headersEnd + 4).toLatin1()});
+        }
+    }
+    return fields;
+}
 
 QJsonObject ScriptedHttpServer::Request::json() const
 {
@@ -174,6 +226,40 @@ void ScriptedHttpServer::setModelsReply(Reply reply)
 {
     const QMutexLocker lock(&m_state->mutex);
     m_state->modelsReply = std::move(reply);
+}
+
+void ScriptedHttpServer::setHealthReply(Reply reply)
+{
+    const QMutexLocker lock(&m_state->mutex);
+    m_state->healthReply = std::move(reply);
+}
+
+void ScriptedHttpServer::enqueueTranscriptions(const QList<Reply>& replies)
+{
+    const QMutexLocker lock(&m_state->mutex);
+    m_state->transcriptionReplies.append(replies);
+}
+
+ScriptedHttpServer::Reply ScriptedHttpServer::transcription(const QString& text)
+{
+    return Reply{200, QJsonDocument(QJsonObject{{u"text"_s, text}}).toJson(QJsonDocument::Compact)};
+}
+
+QList<ScriptedHttpServer::Request> ScriptedHttpServer::requests(const QByteArray& pathEnd) const
+{
+    const QMutexLocker lock(&m_state->mutex);
+    QList<Request> result;
+    for (const Request& request : m_state->requests) {
+        if (request.path.endsWith(pathEnd)) {
+            result.append(request);
+        }
+    }
+    return result;
+}
+
+int ScriptedHttpServer::closedConnections() const
+{
+    return m_state->closedConnections;
 }
 
 void ScriptedHttpServer::enqueue(const QList<Reply>& replies)

@@ -11,10 +11,12 @@
 
 namespace sayloom::test {
 
-// A small OpenAI-compatible chat-completions server on a loopback port, running on its own thread so that both an
-// in-process client and a child process can talk to it. Each chat request takes the next scripted reply; with
-// none left it echoes the transcript of the prompt back. Requests without a user message (prewarming) get a
-// one-token answer and never take a scripted reply. Everything received is recorded.
+// A small OpenAI-compatible server on a loopback port, running on its own thread so that both an in-process client
+// and a child process can talk to it. Each chat request takes the next scripted reply; with none left it echoes the
+// transcript of the prompt back. Requests without a user message (prewarming) get a one-token answer and never
+// take a scripted reply. Transcription requests (/audio/transcriptions, and whisper.cpp's /inference) take the next
+// scripted transcription reply; with none left they answer "Hello from the server.". Everything received is
+// recorded.
 class ScriptedHttpServer {
 public:
     struct Reply {
@@ -25,13 +27,29 @@ public:
         QByteArray body;
         std::chrono::milliseconds delay{0};
         Kind kind = Kind::normal;
+        QByteArray contentType = "application/json";
+        // More header lines, each ending in \r\n, such as a redirect's Location.
+        QByteArray headers{};
+    };
+
+    // One part of a multipart form.
+    struct FormField {
+        QByteArray name;
+        QByteArray fileName;
+        QByteArray contentType;
+        QByteArray body;
     };
 
     struct Request {
         QByteArray method;
         QByteArray path;
         QByteArray body;
+        // Header names in lower case.
+        QList<std::pair<QByteArray, QByteArray>> headers;
 
+        QByteArray header(const QByteArray& name) const;
+        // The parts of a multipart/form-data body, in order; empty for another body.
+        QList<FormField> form() const;
         QJsonObject json() const;
         // The content of the message with this role, or a null string.
         QString message(const QString& role) const;
@@ -54,6 +72,11 @@ public:
     // The reply to GET /v1/models; by default a list naming "test-model".
     void setModelsReply(Reply reply);
     static Reply modelList(const QStringList& models);
+    // The reply to GET /health; by default 200.
+    void setHealthReply(Reply reply);
+    // Transcription replies, taken in order.
+    void enqueueTranscriptions(const QList<Reply>& replies);
+    static Reply transcription(const QString& text);
     // Chat replies, taken in order.
     void enqueue(const QList<Reply>& replies);
     void enqueue(const Reply& reply) { enqueue(QList<Reply>{reply}); }
@@ -61,6 +84,10 @@ public:
     // Chat requests that carry a transcript, and those that prewarm, in the order received.
     QList<Request> chatRequests() const { return chatCompletions(false); }
     QList<Request> prewarmRequests() const { return chatCompletions(true); }
+    // Every request whose path ends in `pathEnd`, in the order received.
+    QList<Request> requests(const QByteArray& pathEnd) const;
+    // Connections the client closed (or aborted) so far.
+    int closedConnections() const;
 
     struct State;
 

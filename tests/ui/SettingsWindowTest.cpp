@@ -1,6 +1,8 @@
 #include "ui/SettingsWindow.h"
 
 #include "WindowFakes.h"
+#include "speech/ServerSpeechEngine.h"
+#include "support/ScriptedHttpServer.h"
 #include "text/LocalLanguageModel.h"
 #include "ui/GeneralSettings.h"
 #include "ui/MainWindow.h"
@@ -186,6 +188,55 @@ TEST(SettingsWindow, OffersTheServersModelsWhenThereIsAModel)
     EXPECT_EQ(model.modelField(), model.modelPicker()->lineEdit());
     type(*model.modelField(), u" llama3 "_s);
     EXPECT_EQ(rig.preferences->languageModelName(), u"llama3"_s);
+}
+
+// The speech engine's section: the server's fields only while it is chosen, each written when editing ends, its
+// models offered, and the status line telling how the server is doing once the engine is ready.
+TEST(SettingsWindow, SpeechServerSettingsFollowTheChoiceAndTheServer)
+{
+    test::ScriptedHttpServer scripted;
+    scripted.setModelsReply(test::ScriptedHttpServer::modelList({u"whisper-1"_s, u"large-v3"_s}));
+    SessionRig rig;
+    rig.buildAndStart();
+    ServerSpeechEngine engine(rig.engine, rig.preferences->speechServer());
+    QObject::connect(rig.preferences.get(), &Preferences::speechServerChanged, &engine,
+                     [&] { engine.setConfiguration(rig.preferences->speechServer()); });
+    ModelSettings model(*rig.state, nullptr, &engine);
+    model.show();
+    const auto stored = [&rig](const QString& key) {
+        rig.settings->settings().sync();
+        return QSettings(rig.path(u"settings.ini"_s), QSettings::IniFormat).value(key).toString();
+    };
+    EXPECT_FALSE(model.speechServerGroup()->isVisible());
+
+    model.enginePicker()->setCurrentIndex(1);
+    pump();
+    EXPECT_EQ(stored(u"speechEngine"_s), u"server"_s);
+    EXPECT_TRUE(model.speechServerGroup()->isVisible());
+    EXPECT_EQ(model.engineStatusLabel()->text(), u"Enter the speech server's address \u2014 using PocketSphinx"_s);
+    type(*model.speechAddressField(), u"http://10.0.0.2:8080/v1"_s);
+    EXPECT_TRUE(model.speechAddressProblemLabel()->isVisible());
+    type(*model.speechKeyField(), u"secret"_s);
+    type(*model.speechAddressField(), scripted.baseURL());
+    EXPECT_FALSE(model.speechAddressProblemLabel()->isVisible());
+    EXPECT_EQ(stored(u"speechServerURL"_s), scripted.baseURL());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.engineStatusLabel()->text() == u"Speech server ready"_s; }));
+    EXPECT_EQ(scripted.requests("/models").last().header("authorization"), "Bearer secret");
+    const auto* picker = qobject_cast<QComboBox*>(model.speechModelField()->parentWidget());
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(items(*picker), (QStringList{u"whisper-1"_s, u"large-v3"_s}));
+    type(*model.speechModelField(), u" large-v3 "_s);
+    type(*model.speechLanguageField(), u"de"_s);
+    EXPECT_EQ(engine.configuration().model + engine.configuration().language, u"large-v3de"_s);
+
+    scripted.setModelsReply(test::ScriptedHttpServer::status(503));
+    QCoro::waitFor(engine.probe());
+    EXPECT_EQ(model.engineStatusLabel()->text(), u"Speech server is still loading \u2014 using PocketSphinx"_s);
+    rig.preferences->setSpeechEngine(Preferences::SpeechEngine::pocketsphinx);
+    pump();
+    EXPECT_EQ(model.enginePicker()->currentText(), u"PocketSphinx"_s);
+    EXPECT_FALSE(model.speechServerGroup()->isVisible());
+    EXPECT_EQ(model.engineStatusLabel()->text(), u"PocketSphinx ready"_s);
 }
 
 } // namespace

@@ -1,0 +1,273 @@
+#include "speech/ServerSpeechEngine.h"
+
+#include "audio/AudioBuffer.h"
+#include "speech/SpeechServerProtocol.h"
+#include "support/ScriptedHttpServer.h"
+
+#include <QCoroFuture>
+#include <QPromise>
+#include <QTcpServer>
+#include <QTest>
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace sayloom {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using test::ScriptedHttpServer;
+using Reply = ScriptedHttpServer::Reply;
+using State = ServerSpeechEngine::ServerState;
+
+const QString fallbackWords = u"words from the fallback"_s;
+const AudioFormat takeFormat{16000, 1, SampleType::int16, true};
+
+// Stands in for PocketSphinx: reads the whole take on a thread of its own, as the real one does, reports one partial
+// and answers with fixed words.
+class FallbackRecogniser final : public TranscriptionEngine {
+public:
+    QString name() const override { return u"PocketSphinx"_s; }
+    QCoro::Task<void> prepare() override { co_return; }
+    QCoro::Task<QString> transcribe(AudioStream audio, AudioFormat, QStringList, PartialHandler onPartial,
+                                    std::stop_token stop) override
+    {
+        QPromise<void> promise;
+        QFuture<void> drained = promise.future();
+        promise.start();
+        std::thread([audio = std::move(audio), promise = std::move(promise), stop]() mutable {
+            while (audio.next(stop)) {
+            }
+            promise.finish();
+        }).detach();
+        co_await drained;
+        onPartial(fallbackWords);
+        co_return fallbackWords;
+    }
+};
+
+// `seconds` of a 440 Hz tone at 16 kHz in 100 ms chunks, as an ended stream; `amplitude` 0 is digital silence.
+AudioStream take(double seconds, std::vector<std::int16_t>* samples = nullptr, double amplitude = 8000)
+{
+    auto [stream, continuation] = AudioStream::make();
+    std::vector<std::int16_t> all(std::size_t(seconds * 16000));
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        all[i] = std::int16_t(std::lround(amplitude * std::sin(2 * M_PI * 440 * double(i) / 16000)));
+        if (i % 1600 == 1599 || i + 1 == all.size()) {
+            const auto start = all.begin() + qsizetype(i - i % 1600);
+            continuation.yield(
+                    {std::make_shared<AudioBuffer>(takeFormat, std::vector(start, start + qsizetype(i % 1600 + 1)))});
+        }
+    }
+    continuation.finish();
+    if (samples) {
+        *samples = std::move(all);
+    }
+    return std::move(stream);
+}
+
+ServerSpeechEngine::Configuration server(const QString& url, const QString& model = {}, const QString& language = {},
+                                         const QString& apiKey = {})
+{
+    return {true, url, model, language, apiKey};
+}
+
+QString transcribe(ServerSpeechEngine& engine, AudioStream audio, const QStringList& vocabulary = {},
+                   QStringList* partials = nullptr)
+{
+    return QCoro::waitFor(engine.transcribe(std::move(audio), takeFormat, vocabulary, [partials](const QString& text) {
+        if (partials) {
+            partials->append(text);
+        }
+    }));
+}
+
+// Each field of a request's form as name=value; the file as name:file name;type.
+QByteArrayList fields(const ScriptedHttpServer::Request& request)
+{
+    QByteArrayList result;
+    for (const auto& field : request.form()) {
+        result.append(field.fileName.isEmpty()
+                              ? QByteArray(field.name + '=' + field.body)
+                              : QByteArray(field.name + ':' + field.fileName + ';' + field.contentType));
+    }
+    return result;
+}
+
+TEST(ServerSpeechEngine, SendsTheTakeAsOneMultipartRequest)
+{
+    ScriptedHttpServer scripted;
+    FallbackRecogniser fallback;
+    // whisper.cpp answers with a leading space, line breaks and markers for what is not speech.
+    scripted.enqueueTranscriptions({Reply{200, R"({"text":" Deploy it to\nSupabase [BLANK_AUDIO] today.\n"})"}});
+    ServerSpeechEngine engine(fallback, server(scripted.baseURL(), u"whisper-1"_s, u"en"_s, u"secret"_s));
+    std::vector<std::int16_t> samples;
+    QStringList partials;
+    EXPECT_EQ(transcribe(engine, take(1.0, &samples), {u"Claude Code"_s, u"Supabase"_s}, &partials),
+              u"Deploy it to Supabase today."_s);
+    // The fallback still decodes alongside, for the live words.
+    EXPECT_EQ(partials, QStringList{fallbackWords});
+    EXPECT_EQ(engine.lastTakeSource(), u"Speech server (whisper-1)"_s);
+    EXPECT_EQ(engine.serverState(), State::ready);
+
+    const auto requests = scripted.requests("/audio/transcriptions");
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].path, "/v1/audio/transcriptions");
+    EXPECT_EQ(requests[0].header("authorization"), "Bearer secret");
+    // The most important word (first given) comes last, where servers that cut the prompt keep it.
+    EXPECT_EQ(fields(requests[0]),
+              (QByteArrayList{"file:take.wav;audio/wav", "model=whisper-1", "response_format=json", "temperature=0",
+                              "language=en", "prompt=Glossary: Supabase, Claude Code."}));
+    // RIFF header of 16 kHz mono 16-bit PCM with 32 000 bytes of data, then the samples as they came.
+    const QByteArray wav = requests[0].form().value(0).body;
+    EXPECT_EQ(wav.left(44).toHex(), "52494646247d000057415645666d74201000000001000100803e0000007d00000200100064617461"
+                                    "007d0000");
+    EXPECT_EQ(wav.mid(44), QByteArray(reinterpret_cast<const char*>(samples.data()), 32000));
+
+    // whisper.cpp's own endpoint is used as given; without a model setting the first listed one is named, and
+    // what is not set is not sent.
+    scripted.setModelsReply(ScriptedHttpServer::modelList({u"first"_s, u"second"_s}));
+    ServerSpeechEngine bare(fallback, server(scripted.baseURL() + u"/inference/"_s));
+    QCoro::waitFor(bare.prepare());
+    EXPECT_EQ(transcribe(bare, take(0.5)), u"Hello from the server."_s);
+    const auto inference = scripted.requests("/inference");
+    ASSERT_EQ(inference.size(), 1);
+    EXPECT_EQ(inference[0].header("authorization"), QByteArray());
+    EXPECT_EQ(fields(inference[0]),
+              (QByteArrayList{"file:take.wav;audio/wav", "model=first", "response_format=json", "temperature=0"}));
+}
+
+TEST(ServerSpeechEngine, GlossaryKeepsTheMostImportantWordsWithinTheLimit)
+{
+    EXPECT_EQ(SpeechServerProtocol::glossaryPrompt({u" "_s, QString()}), std::nullopt);
+    EXPECT_EQ(SpeechServerProtocol::glossaryPrompt({u"Smith,\nJones"_s, u"x"_s}), u"Glossary: x, Smith Jones."_s);
+
+    QStringList many;
+    for (int i = 0; i < 200; ++i) {
+        many.append(u"Term%1"_s.arg(i, 3, 10, QChar(u'0')));
+    }
+    // A phrase too long to fit leaves room for shorter ones.
+    many.insert(1, QString(700, u'a'));
+    const QString prompt = SpeechServerProtocol::glossaryPrompt(many).value_or(QString());
+    EXPECT_LE(prompt.size(), SpeechServerProtocol::promptLimit);
+    EXPECT_GT(prompt.size(), SpeechServerProtocol::promptLimit - 9);
+    EXPECT_TRUE(prompt.startsWith(u"Glossary: Term06"_s)) << prompt.toStdString();
+    EXPECT_TRUE(prompt.endsWith(u"Term002, Term001, Term000."_s)) << prompt.toStdString();
+}
+
+TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
+{
+    Reply redirect = ScriptedHttpServer::status(302);
+    redirect.headers = "Location: http://example.com/v1/audio/transcriptions\r\n";
+    const struct {
+        Reply reply;
+        QString text;
+        State state;
+    } cases[] = {
+            {Reply{200, "Hello there\n", 0ms, Reply::Kind::normal, "text/plain"}, u"Hello there"_s, State::ready},
+            {ScriptedHttpServer::transcription(u"[BLANK_AUDIO]"_s), QString(), State::ready},
+            {ScriptedHttpServer::status(401, R"({"error":{"message":"bad key"}})"), QString(), State::failing},
+            {ScriptedHttpServer::status(404), QString(), State::failing},
+            {ScriptedHttpServer::status(500, "boom"), QString(), State::failing},
+            {ScriptedHttpServer::status(503), QString(), State::loading},
+            {Reply{200, R"({"text": "unfinished)"}, QString(), State::failing},
+            {Reply{200, R"({"words": "none"})"}, QString(), State::failing},
+            // Redirected to another host: not followed.
+            {redirect, QString(), State::failing},
+    };
+    for (const auto& [reply, text, state] : cases) {
+        SCOPED_TRACE(reply.status);
+        ScriptedHttpServer scripted;
+        FallbackRecogniser fallback;
+        scripted.enqueueTranscriptions({reply});
+        ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
+        const bool fails = state != State::ready;
+        EXPECT_EQ(transcribe(engine, take(0.5)), fails ? fallbackWords : text);
+        EXPECT_EQ(engine.serverState(), state);
+        if (fails) {
+            EXPECT_TRUE(engine.lastTakeSource().startsWith(u"PocketSphinx (speech server: "_s));
+            // A failing server is left alone for a while rather than asked again at every take.
+            EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
+            EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 1);
+        }
+    }
+}
+
+TEST(ServerSpeechEngine, ASilentServerLosesToTheDeadlineAndTheRequestIsAborted)
+{
+    ScriptedHttpServer scripted;
+    FallbackRecogniser fallback;
+    scripted.enqueueTranscriptions({ScriptedHttpServer::kind(Reply::Kind::silent)});
+    ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
+    EXPECT_EQ(ServerSpeechEngine::deadline(60s), 15s);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 3500ms);
+    EXPECT_LT(waited, 4500ms);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scripted.closedConnections() >= 1; }, 2000));
+    EXPECT_EQ(engine.serverState(), State::failing);
+}
+
+TEST(ServerSpeechEngine, OnlyLoudEnoughTakesGoToAServerOnThisComputer)
+{
+    ScriptedHttpServer scripted;
+    FallbackRecogniser fallback;
+    {
+        ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
+        // Too short, digital silence, and room noise at about -53 dBFS: servers make up words for these.
+        for (const double amplitude : {8000.0, 0.0, 100.0}) {
+            EXPECT_EQ(transcribe(engine, take(amplitude > 1000 ? 0.25 : 1.0, nullptr, amplitude)), fallbackWords);
+        }
+        EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 0);
+    }
+
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString refused = u"http://127.0.0.1:%1/v1"_s.arg(closed.serverPort());
+    closed.close();
+    const std::pair<QString, State> addresses[] = {
+            {refused, State::notRunning},
+            {u"http://0.0.0.0:%1/v1"_s.arg(closed.serverPort()), State::notSetUp},
+            {u"http://192.168.1.20:8080/v1"_s, State::notSetUp},
+            {u"http://127.0.0.1.example.com/v1"_s, State::notSetUp},
+    };
+    for (const auto& [address, state] : addresses) {
+        SCOPED_TRACE(address.toStdString());
+        ServerSpeechEngine engine(fallback, server(address));
+        QCoro::waitFor(engine.prepare());
+        EXPECT_EQ(engine.serverState(), state);
+        EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
+    }
+}
+
+TEST(ServerSpeechEngine, ChecksTheServerAndFollowsItsSettings)
+{
+    ScriptedHttpServer scripted;
+    FallbackRecogniser fallback;
+    const struct {
+        Reply models;
+        Reply health;
+        State state;
+    } answers[] = {
+            {ScriptedHttpServer::modelList({u"first"_s}), ScriptedHttpServer::status(500), State::ready},
+            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(200), State::ready},
+            {ScriptedHttpServer::status(503), ScriptedHttpServer::status(200), State::loading},
+            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(503), State::loading},
+            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(404), State::failing},
+    };
+    for (const auto& [models, health, state] : answers) {
+        scripted.setModelsReply(models);
+        scripted.setHealthReply(health);
+        ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
+        EXPECT_EQ(QCoro::waitFor(engine.probe()), state);
+        EXPECT_EQ(engine.serverState(), state);
+    }
+    EXPECT_EQ(scripted.requests("/health").size(), 3);
+}
+
+} // namespace
+} // namespace sayloom
