@@ -1,4 +1,5 @@
 #include "cli/SayloomProcess.h"
+#include "integration/support/AudioSignals.h"
 #include "integration/support/PulseServer.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace sayloom;
@@ -18,29 +18,6 @@ namespace {
 // Every wait on the process ends by this long at the latest; the recorder and the model load are slow when the
 // machine is busy.
 constexpr int patienceMilliseconds = 60'000;
-
-// A sentence spoken by a synthetic voice, as the float samples a 16 kHz mono microphone delivers.
-std::vector<float> spokenSentence(const QString& folder, const QString& sentence)
-{
-    const QString wav = folder + u"/sentence.wav";
-    const QString raw = folder + u"/sentence.f32";
-    QProcess flite;
-    flite.start(u"flite"_s, {u"-voice"_s, u"slt"_s, u"-t"_s, sentence, u"-o"_s, wav});
-    flite.waitForFinished(patienceMilliseconds);
-    QProcess sox;
-    // Half a second of silence on either side, as when someone draws breath before speaking.
-    sox.start(u"sox"_s,
-              {wav, u"-t"_s, u"f32"_s, u"-r"_s, u"16000"_s, u"-c"_s, u"1"_s, raw, u"pad"_s, u"0.5"_s, u"0.5"_s});
-    sox.waitForFinished(patienceMilliseconds);
-    QFile file(raw);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    const QByteArray bytes = file.readAll();
-    std::vector<float> samples(std::size_t(bytes.size()) / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
-    return samples;
-}
 
 // A desktop whose default input is a Bluetooth headset, with a built-in microphone beside it.
 class RecordCommand : public testing::Test {
@@ -89,7 +66,7 @@ protected:
 
 TEST_F(RecordCommand, HearsWhatIsSaidIntoTheAutomaticMicrophone)
 {
-    const std::vector<float> sentence = spokenSentence(home.path(), u"the weather is nice today"_s);
+    const std::vector<float> sentence = AudioSignals::spokenSentence(u"the weather is nice today"_s, home.path());
     ASSERT_GT(sentence.size(), 16000u);
 
     QProcess process;

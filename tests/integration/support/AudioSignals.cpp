@@ -1,7 +1,11 @@
 #include "AudioSignals.h"
 
+#include <QFile>
+#include <QProcess>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <random>
 
@@ -70,6 +74,46 @@ double toneAmplitude(const std::vector<float>& samples, double frequency, int ra
         imaginary -= samples[from + i] * std::sin(angle);
     }
     return count == 0 ? 0.0 : 2.0 * std::hypot(real, imaginary) / double(count);
+}
+
+std::vector<float> spokenSentence(const QString& sentence, const QString& folder, QString* error)
+{
+    const auto run = [error](const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        // Generous: the synthesiser shares the machine with a whole test suite.
+        if (process.waitForFinished(60'000) && process.exitStatus() == QProcess::NormalExit &&
+            process.exitCode() == 0) {
+            return true;
+        }
+        if (error) {
+            *error = program + u" failed: " + process.errorString() + u' ' +
+                     QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        }
+        process.kill();
+        process.waitForFinished(1000);
+        return false;
+    };
+    const QString wav = folder + u"/spoken.wav";
+    const QString raw = folder + u"/spoken.f32";
+    if (!run(QStringLiteral("flite"), {QStringLiteral("-voice"), QStringLiteral("slt"), QStringLiteral("-t"), sentence,
+                                       QStringLiteral("-o"), wav}) ||
+        !run(QStringLiteral("sox"), {wav, QStringLiteral("-t"), QStringLiteral("f32"), QStringLiteral("-r"),
+                                     QStringLiteral("16000"), QStringLiteral("-c"), QStringLiteral("1"), raw,
+                                     QStringLiteral("pad"), QStringLiteral("0.5"), QStringLiteral("0.5")})) {
+        return {};
+    }
+    QFile file(raw);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = u"cannot read " + raw;
+        }
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    std::vector<float> samples(std::size_t(bytes.size()) / sizeof(float));
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    return samples;
 }
 
 } // namespace sayloom::AudioSignals

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +15,11 @@ std::vector<float> square(double frequency, int rate, std::size_t frames, float 
 std::vector<float> noise(std::size_t frames, float amplitude, std::uint32_t seed);
 
 std::vector<std::int16_t> toInt16(const std::vector<float>& samples);
+
+// `sentence` spoken by flite's voice "slt" as a 16 kHz mono microphone delivers it, with half a second of silence on
+// either side, as when someone draws breath before speaking. Made with flite and sox in `folder`; empty when either
+// fails, and `error` says why.
+std::vector<float> spokenSentence(const QString& sentence, const QString& folder, QString* error = nullptr);
 
 // Sign changes from negative to non-negative; frequency ≈ crossings × rate / frames.
 int risingZeroCrossings(const std::vector<float>& samples, std::size_t from = 0);

@@ -5,10 +5,12 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -45,7 +47,12 @@ PulseServer::PulseServer()
 
 void PulseServer::useInThisProcess() const
 {
-    qputenv("PULSE_SERVER", QFile::encodeName(u"unix:" + m_folder.path() + u"/native"));
+    qputenv("PULSE_SERVER", QFile::encodeName(address()));
+}
+
+QString PulseServer::address() const
+{
+    return u"unix:" + m_folder.path() + u"/native";
 }
 
 bool PulseServer::start(QString* error)
@@ -109,7 +116,7 @@ bool PulseServer::pactl(const QStringList& arguments, QString* output) const
 {
     QProcess process;
     QProcessEnvironment environment = privateEnvironment(m_folder.path());
-    environment.insert(QStringLiteral("PULSE_SERVER"), u"unix:" + m_folder.path() + u"/native");
+    environment.insert(QStringLiteral("PULSE_SERVER"), address());
     process.setProcessEnvironment(environment);
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(QStringLiteral("pactl"), arguments);
@@ -183,6 +190,27 @@ bool FifoFeeder::write(std::span<const float> samples, std::stop_token stop)
         }
     }
     return m_fd >= 0 && size == 0;
+}
+
+bool FifoFeeder::writeInRealTime(std::span<const float> samples, int rate, int blockFrames, std::stop_token stop)
+{
+    const auto block = std::chrono::nanoseconds(std::int64_t(blockFrames) * 1'000'000'000 / rate);
+    auto due = Clock::now();
+    for (std::size_t from = 0; from < samples.size(); from += std::size_t(blockFrames)) {
+        if (!write(samples.subspan(from, std::min(samples.size() - from, std::size_t(blockFrames))), stop)) {
+            return false;
+        }
+        due += block;
+        std::this_thread::sleep_until(due);
+    }
+    return true;
+}
+
+std::size_t FifoFeeder::unread() const
+{
+    // On Linux a pipe answers FIONREAD at either end.
+    int bytes = 0;
+    return m_fd >= 0 && ::ioctl(m_fd, FIONREAD, &bytes) == 0 ? std::size_t(bytes) : 0;
 }
 
 void FifoFeeder::feedInRealTime(std::vector<float> period, int rate, int blockFrames)

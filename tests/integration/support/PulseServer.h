@@ -40,6 +40,8 @@ public:
 
     // Points PULSE_SERVER at this daemon.
     void useInThisProcess() const;
+    // The value PULSE_SERVER takes for this daemon, for programs started with an environment of their own.
+    QString address() const;
 
     // A 16 kHz mono float32 pipe source with these extra source properties.
     std::optional<Microphone> addMicrophone(const QString& name, const QString& description,
@@ -65,6 +67,10 @@ public:
 
     // All of `samples`, on this thread; false when the daemon is gone or does not take them in time.
     bool write(std::span<const float> samples, std::stop_token stop = {});
+    // The same at the pace a microphone delivers them, `blockFrames` at a time.
+    bool writeInRealTime(std::span<const float> samples, int rate, int blockFrames, std::stop_token stop = {});
+    // Bytes written that the pipe source has not read yet.
+    std::size_t unread() const;
     // On the feeder's own thread until destruction: repeats `period` in real time, `blockFrames` at a time.
     void feedInRealTime(std::vector<float> period, int rate, int blockFrames);
 

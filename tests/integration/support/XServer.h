@@ -18,6 +18,8 @@ public:
     XServer& operator=(const XServer&) = delete;
     ~XServer() { stop(); }
 
+    // An openbox configuration file to use instead of the system's; before `start`.
+    void setWindowManagerConfig(const QString& file) { m_windowManagerConfig = file; }
     // Starts the server, then the window manager, and waits (at most a few seconds) until both answer; on failure
     // `error` says why.
     bool start(QString* error = nullptr);
@@ -35,6 +37,7 @@ private:
     QProcess m_server;
     QProcess m_windowManager;
     QString m_display;
+    QString m_windowManagerConfig;
 };
 
 } // namespace sayloom

@@ -1,0 +1,118 @@
+#include "history/History.h"
+#include "integration/support/AudioSignals.h"
+#include "integration/support/DictationRig.h"
+#include "integration/support/WaitUntil.h"
+#include "support/Printers.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace sayloom {
+namespace {
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+// Every wait ends by then at the latest: the model loads and the recogniser decodes slowly on a busy machine.
+constexpr auto patience = 30s;
+
+std::optional<QList<HistoryEntry>> readHistory(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return History::decode(file.readAll());
+}
+
+// A key held down for a moment, as a finger taps it.
+void tap(DictationRig& rig)
+{
+    rig.trigger(true);
+    waitUntil([] { return false; }, 60ms);
+    rig.trigger(false);
+}
+
+// Three takes in one run of the application, each building on the one before: hold to talk, Escape, a double tap.
+TEST(Dictation, TheTriggerKeyTurnsSpeechIntoCorrectedTextInTheFocusedWindowAndTheHistory)
+{
+    DictationRig rig({QStringLiteral(SAYLOOM_EXECUTABLE), QStringLiteral(SAYLOOM_TEST_WINDOW)});
+    QString error;
+    ASSERT_TRUE(rig.start(&error)) << error.toStdString();
+    const std::vector<float> speech =
+            AudioSignals::spokenSentence(u"please send the quarterly report"_s, rig.scratchFolder(), &error);
+    ASSERT_FALSE(speech.empty()) << error.toStdString();
+    // The recogniser writes what it hears in lower case; this user wants the phrase spelled their way.
+    ASSERT_TRUE(rig.writeDictionary("quarterly report -> Q4 Report\n"));
+
+    const std::unique_ptr<AppProcess> app = rig.launch();
+    const bool ready = app->waitUntilReady(patience).has_value();
+    if (!ready && app->isPlaceholder()) {
+        GTEST_SKIP() << "this build's sayloom has no desktop application yet";
+    }
+    const auto log = [&app] { return app->output().joined().toStdString(); };
+    ASSERT_TRUE(ready) << log();
+    const std::unique_ptr<TargetWindow> window = rig.openWindow(patience);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(window->copy(u"copied before"_s, patience));
+    const auto phasesSince = [&app](qsizetype from) { return app->phases().mid(from); };
+
+    // Hold to talk: the text arrives through the clipboard, which then gets its earlier text back.
+    qsizetype from = app->phases().size();
+    rig.trigger(true);
+    ASSERT_EQ(app->waitForPhase(from, patience), u"recording"_s) << log();
+    ASSERT_TRUE(rig.speak(speech, patience));
+    rig.trigger(false);
+    ASSERT_TRUE(waitUntil([&] { return !window->text().isEmpty(); }, patience)) << log();
+    const QString first = window->text();
+    const std::optional<QList<HistoryEntry>> afterFirst = readHistory(rig.historyFile());
+    ASSERT_TRUE(afterFirst && afterFirst->size() == 1) << log();
+    const HistoryEntry entry = afterFirst->first();
+    EXPECT_EQ(entry.text, first);
+    EXPECT_TRUE(entry.raw.contains(u"quarterly report"_s)) << entry.raw.toStdString();
+    const qsizetype at = first.indexOf(u"Q4 Report"_s);
+    ASSERT_GE(at, 0) << first.toStdString();
+    EXPECT_EQ(entry.corrections, QList<AppliedCorrection>({{u"quarterly report"_s, u"Q4 Report"_s, at, 9}}));
+    EXPECT_TRUE(waitUntil([&] { return window->clipboardText(patience) == u"copied before"_s; }, patience));
+    app->waitForPhase(from + 2, patience);
+    EXPECT_EQ(phasesSince(from), QStringList({u"recording"_s, u"transcribing"_s, u"idle"_s}));
+
+    // Escape while speaking: the take ends with nothing pasted or saved (looked at after the next take, by when a
+    // stray paste would have arrived).
+    from = app->phases().size();
+    rig.trigger(true);
+    ASSERT_EQ(app->waitForPhase(from, patience), u"recording"_s) << log();
+    ASSERT_TRUE(rig.speak(speech, patience));
+    rig.escape(true);
+    rig.escape(false);
+    EXPECT_EQ(app->waitForPhase(from + 1, patience), u"idle"_s) << log();
+    rig.trigger(false);
+
+    // A double tap records hands-free, with no key held while the sentence is spoken; the next press ends it.
+    from = app->phases().size();
+    tap(rig);
+    waitUntil([] { return false; }, 80ms);
+    tap(rig);
+    ASSERT_EQ(app->waitForPhase(from + 2, patience), u"recording"_s) << log();
+    ASSERT_TRUE(rig.speak(speech, patience));
+    EXPECT_EQ(phasesSince(from), QStringList({u"recording"_s, u"idle"_s, u"recording"_s})) << log();
+    rig.trigger(true);
+    rig.trigger(false);
+    ASSERT_TRUE(waitUntil([&] { return window->text().size() > first.size(); }, patience)) << log();
+    app->waitForPhase(from + 4, patience);
+    EXPECT_EQ(phasesSince(from + 3), QStringList({u"transcribing"_s, u"idle"_s}));
+
+    const std::optional<QList<HistoryEntry>> afterAll = readHistory(rig.historyFile());
+    ASSERT_TRUE(afterAll && afterAll->size() == 2) << log();
+    EXPECT_EQ(afterAll->at(1), entry);
+    EXPECT_EQ(window->text(), first + afterAll->at(0).text);
+    EXPECT_EQ(window->pasteKeystrokes().size(), 2);
+
+    // Quitting keeps the history whole.
+    EXPECT_EQ(app->terminate(patience), 0) << log();
+    EXPECT_EQ(readHistory(rig.historyFile()), afterAll);
+}
+
+} // namespace
+} // namespace sayloom
