@@ -131,28 +131,27 @@ struct Take {
 };
 
 // One hold-to-talk take; the times are from the release of the key.
-Take dictate(DictationRig& rig, AppProcess& app, TargetWindow& window, const std::vector<float>& speech)
+Take dictate(DictationRig& rig, TestWindow& window, const std::vector<float>& speech)
 {
     Take take;
-    const qsizetype from = app.phases().size();
+    const qsizetype from = rig.phases().size();
     rig.trigger(true);
-    if (app.waitForPhase(from, patience) != u"recording" || !rig.speak(speech, patience)) {
+    if (rig.waitForPhase(from) != u"recording" || !rig.speak(speech)) {
         rig.trigger(false);
         return take;
     }
     const qsizetype fromLine = window.output().lines().size();
-    const qsizetype fromLog = app.output().lines().size();
+    const qsizetype fromLog = rig.app().lines().size();
     const Clock::time_point released = Clock::now();
     rig.trigger(false);
-    const auto since = [&](TimedLines& lines, qsizetype first, const std::function<bool(const QString&)>& matches) {
-        const qsizetype line = lines.waitFor(matches, first, patience);
-        return line < 0 ? std::nullopt : std::optional(milliseconds(lines.lines()[line].at - released));
+    const auto since = [&](ChildProcess& process, const QString& pattern, qsizetype first) {
+        const qsizetype line = process.waitFor(pattern, first);
+        return line < 0 ? std::nullopt : std::optional(milliseconds(process.lines()[line].at - released));
     };
-    take.commit =
-            since(app.output(), fromLog, [](const QString& line) { return line.endsWith(u"phase transcribing"); });
-    take.keystroke = since(window.output(), fromLine, [](const QString& line) { return line == u"key Ctrl+V"; });
-    take.text = since(window.output(), fromLine, [](const QString& line) { return line.startsWith(u"text "); });
-    app.waitForPhase(from + 2, patience);
+    take.commit = since(rig.app(), u"phase transcribing$"_s, fromLog);
+    take.keystroke = since(window.output(), u"^key Ctrl\\+V$"_s, fromLine);
+    take.text = since(window.output(), u"^text "_s, fromLine);
+    rig.waitForPhase(from + 2);
     return take;
 }
 
@@ -164,13 +163,13 @@ int run(int argc, char* argv[])
             takes = std::max(1, std::atoi(argv[i + 1]));
         }
     }
-    DictationRig rig({QStringLiteral(SAYLOOM_EXECUTABLE), QStringLiteral(SAYLOOM_TEST_WINDOW)});
+    DictationRig rig;
     QString error;
     if (!rig.start(&error)) {
         std::printf("latency benchmark skipped: %s\n", qPrintable(error));
         return 0;
     }
-    const std::vector<float> speech = AudioSignals::spokenSentence(sentence, rig.scratchFolder(), &error);
+    const std::vector<float> speech = AudioSignals::spokenSentence(sentence, rig.home(), &error);
     if (speech.empty()) {
         std::printf("latency benchmark skipped: %s\n", qPrintable(error));
         return 0;
@@ -179,38 +178,32 @@ int run(int argc, char* argv[])
 
     // A few starts; the last one stays for the takes.
     std::vector<double> startup;
-    std::unique_ptr<AppProcess> app;
     for (int i = 0; i < starts; ++i) {
-        if (app && app->terminate(patience) != 0) {
-            std::fprintf(stderr, "sayloom did not quit cleanly:\n%s\n", qPrintable(app->output().joined()));
+        if (i > 0 && rig.app().terminate() != 0) {
+            std::fprintf(stderr, "sayloom did not quit cleanly:\n%s\n", qPrintable(rig.app().joined()));
             return 1;
         }
-        app = rig.launch();
-        const std::optional<Clock::time_point> ready = app->waitUntilReady(patience);
-        if (!ready && app->isPlaceholder()) {
-            std::printf("latency benchmark skipped: this build's sayloom has no desktop application yet\n");
-            return 0;
-        }
+        const std::optional<Clock::duration> ready = rig.launch();
         if (!ready) {
-            std::fprintf(stderr, "sayloom did not get ready:\n%s\n", qPrintable(app->output().joined()));
+            std::fprintf(stderr, "sayloom did not get ready:\n%s\n", qPrintable(rig.app().joined()));
             return 1;
         }
-        startup.push_back(milliseconds(*ready - app->startedAt()));
+        startup.push_back(milliseconds(*ready));
     }
-    const std::unique_ptr<TargetWindow> window = rig.openWindow(patience);
+    const std::unique_ptr<TestWindow> window = rig.openWindow();
     if (!window) {
         std::fprintf(stderr, "the target window did not get the focus\n");
         return 1;
     }
 
     // Growth after the first take would be a leak; the first take itself sets the recogniser up for the vocabulary.
-    const std::optional<long> ready = residentKiB(app->pid());
+    const std::optional<long> ready = residentKiB(rig.app().pid());
     std::optional<long> afterFirst;
     std::vector<double> keystroke, text, commit;
     for (int i = 0; i < takes; ++i) {
-        const Take take = dictate(rig, *app, *window, speech);
+        const Take take = dictate(rig, *window, speech);
         if (i == 0) {
-            afterFirst = residentKiB(app->pid());
+            afterFirst = residentKiB(rig.app().pid());
         }
         for (auto [figure, values] :
              {std::pair{take.keystroke, &keystroke}, {take.text, &text}, {take.commit, &commit}}) {
@@ -219,15 +212,15 @@ int run(int argc, char* argv[])
             }
         }
     }
-    const std::optional<long> idle = residentKiB(app->pid());
+    const std::optional<long> idle = residentKiB(rig.app().pid());
 
     // The model's share: a developer command that loads it (transcribing half a second of silence) against one
     // that does not (applying the dictionary), both as the application would run them.
-    const QString silence = rig.scratchFolder() + u"/silence.wav"_s;
+    const QString silence = rig.home() + u"/silence.wav"_s;
     QProcess::execute(u"sox"_s, {u"-n"_s, u"-r"_s, u"16000"_s, u"-c"_s, u"1"_s, silence, u"trim"_s, u"0"_s, u"0.5"_s});
     const std::optional<long> withModel = peakResidentKiB({u"--transcribe"_s, silence}, rig.appEnvironment());
     const std::optional<long> withoutModel = peakResidentKiB({u"--correct"_s, sentence}, rig.appEnvironment());
-    const std::optional<int> exitStatus = app->terminate(patience);
+    const std::optional<int> exitStatus = rig.app().terminate();
 
     std::printf("%d takes of \"%s\" (%.1f s of speech each), hold to talk, into a focused window\n", takes,
                 qPrintable(sentence), double(speech.size()) / 16000.0);
@@ -250,7 +243,7 @@ int run(int argc, char* argv[])
                     double(*withModel) / 1024.0, double(*withoutModel) / 1024.0);
     }
     if (exitStatus != 0) {
-        std::fprintf(stderr, "sayloom did not quit cleanly:\n%s\n", qPrintable(app->output().joined()));
+        std::fprintf(stderr, "sayloom did not quit cleanly:\n%s\n", qPrintable(rig.app().joined()));
         return 1;
     }
     return 0;

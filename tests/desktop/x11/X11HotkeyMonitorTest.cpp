@@ -10,6 +10,8 @@
 namespace sayloom::testing {
 namespace {
 
+using namespace std::chrono_literals;
+
 class X11HotkeyMonitorTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -27,8 +29,8 @@ protected:
             m_typist->fakeKey(keyboard.keyByName(step.mid(1).toLatin1().constData(), 0), step.startsWith(u'+'));
         }
         m_typist->flush();
-        pumpUntil([&] { return calls.join(u' ') == QLatin1String(expected); }, 1000);
-        pumpUntil([] { return false; }, 40);
+        waitUntil([&] { return calls.join(u' ') == QLatin1String(expected); }, 1s);
+        waitUntil([] { return false; }, 40ms);
         return calls.join(u' ');
     }
 
@@ -53,8 +55,8 @@ TEST_F(X11HotkeyMonitorTest, ReportsTheTriggerAndCancelsUnderEveryLayout)
     ASSERT_TRUE(monitor.isWatching());
     // The German layout makes right Alt AltGr (ISO_Level3_Shift); it is the same physical key.
     for (const char* layout : {"us", "de", "us"}) {
-        ASSERT_TRUE(xServer().run(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)}));
-        pumpUntil([] { return false; }, 50);
+        ASSERT_TRUE(xServer->run(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)}));
+        waitUntil([] { return false; }, 50ms);
         for (const auto& [trigger, script, expected] : rows) {
             monitor.setTrigger(trigger);
             EXPECT_EQ(reported(script, expected), QLatin1String(expected)) << layout << ": " << script;

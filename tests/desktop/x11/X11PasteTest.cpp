@@ -26,12 +26,12 @@ bool finish(
         QCoro::Task<void> task, const std::function<void()>& meanwhile = [] {})
 {
     meanwhile();
-    return pumpUntil([&task] { return task.isReady(); });
+    return waitUntil([&task] { return task.isReady(); });
 }
 
 std::optional<RunningApplication> waitForFront(const X11ActiveWindow& windows, qint64 pid)
 {
-    pumpUntil([&] { return windows.frontmost() && windows.frontmost()->identity == QString::number(pid); });
+    waitUntil([&] { return windows.frontmost() && windows.frontmost()->identity == QString::number(pid); });
     return windows.frontmost();
 }
 
@@ -52,8 +52,8 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     EXPECT_TRUE(X11AccessibilityTrust().isTrusted());
     EXPECT_FALSE(x11CompositorRunning());
 
-    TestWindowProcess editor(u"SayloomTestWindow"_s, u"sayloom-test-window"_s);
-    const std::optional<RunningApplication> target = waitForFront(windows, editor.pid);
+    TestWindow editor(*xServer);
+    const std::optional<RunningApplication> target = waitForFront(windows, editor.pid());
     ASSERT_TRUE(target);
     EXPECT_EQ(target->displayName, u"Test Window"_s);
     EXPECT_EQ(target->applicationId, u"SayloomTestWindow"_s);
@@ -61,17 +61,16 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     EXPECT_EQ(windows.current()->identity, QString::number(QCoreApplication::applicationPid()));
 
     // Text and an image before; during the paste exactly the text and the two markers; both back afterwards.
-    editor.command(u"copy-with-image"_s, u"before"_s);
-    ASSERT_EQ(editor.next(u"copied"_s), u"copied"_s);
+    ASSERT_TRUE(editor.copy(u"before"_s, true));
     const QMap<QString, QByteArray> before = editor.clipboard();
     ASSERT_EQ(before.keys(), QStringList({u"image/png"_s, u"text/plain"_s}));
     const QString text = u"Grüße, 世界 — done."_s;
     QMap<QString, QByteArray> during;
     ASSERT_TRUE(finish(inserter.insert(text, target), [&] {
-        pumpUntil([&] { return editor.text == text; });
+        waitUntil([&] { return editor.text() == text; });
         during = editor.clipboard();
     }));
-    EXPECT_EQ(editor.text, text);
+    EXPECT_EQ(editor.text(), text);
     const QMap<QString, QByteArray> marked{{u"text/plain"_s, text.toUtf8()},
                                            {u"text/plain;charset=utf-8"_s, text.toUtf8()},
                                            {u"org.nspasteboard.TransientType"_s, {}},
@@ -81,17 +80,16 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
 
     // Someone else copies while the target fetches the text: theirs stays. Again from a clipboard we own.
     ASSERT_TRUE(finish(inserter.insert(u" more"_s, target), [&] {
-        pumpUntil([&] { return editor.text == text + u" more"; });
-        editor.command(u"copy"_s, u"theirs"_s);
-        editor.next(u"copied"_s);
+        waitUntil([&] { return editor.text() == text + u" more"; });
+        editor.copy(u"theirs"_s);
     }));
     EXPECT_EQ(editor.clipboard().value(u"text/plain"_s), "theirs");
-    EXPECT_EQ(editor.text, text + u" more");
+    EXPECT_EQ(editor.text(), text + u" more");
 
     // Text left for the user stays, as plain text, and is not marked transient.
     X11Clipboard kept;
     kept.setText(u"kept"_s);
-    pumpUntil([] { return QGuiApplication::clipboard()->text() == u"kept"; });
+    waitUntil([] { return QGuiApplication::clipboard()->text() == u"kept"; });
     EXPECT_EQ(editor.clipboard().keys(), QStringList({u"text/plain"_s, u"text/plain;charset=utf-8"_s}));
 
     const std::unique_ptr<X11Connection> typist = X11Connection::open();
@@ -99,8 +97,8 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     // Terminals get the keystroke they paste with; xterm pastes PRIMARY, which holds the text meanwhile. Then
     // activation brings the editor back in front of the terminal that took the focus.
     for (const auto& [windowClass, keystroke] : {std::pair{"kitty", "Ctrl+Shift+V"}, {"XTerm", "Shift+Ins"}}) {
-        TestWindowProcess terminal(QString::fromLatin1(windowClass), QString::fromLatin1(windowClass).toLower());
-        const std::optional<RunningApplication> shell = waitForFront(windows, terminal.pid);
+        TestWindow terminal(*xServer, QString::fromLatin1(windowClass));
+        const std::optional<RunningApplication> shell = waitForFront(windows, terminal.pid());
         ASSERT_TRUE(shell);
         // Alt is still held when the text is ready: the keystroke waits for it, so the paste stays a paste.
         typist->fakeKey(leftAlt, true);
@@ -108,10 +106,10 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
         QTimer::singleShot(100, [&] { typist->fakeKey(leftAlt, false), typist->flush(); });
         QByteArray primary;
         ASSERT_TRUE(finish(inserter.insert(u"ls"_s, shell), [&] {
-            terminal.next(u"key"_s);
+            terminal.output().waitFor(u"^key "_s);
             primary = terminal.clipboard(true).value(u"text/plain"_s);
         }));
-        EXPECT_EQ(terminal.lines.filter(u"key "_s), QStringList{u"key " + QLatin1String(keystroke)});
+        EXPECT_EQ(terminal.keys(), QStringList{QLatin1String(keystroke)});
         EXPECT_EQ(primary, windowClass == std::string_view("XTerm") ? "ls" : QByteArray());
 
         ASSERT_TRUE(finish(windows.activate(*target)));

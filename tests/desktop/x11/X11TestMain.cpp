@@ -17,7 +17,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     server.useInThisProcess();
-    sayloom::testing::runningServer = &server;
+    sayloom::testing::xServer = &server;
     QGuiApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

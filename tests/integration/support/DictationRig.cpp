@@ -1,6 +1,5 @@
 #include "DictationRig.h"
 
-#include "WaitUntil.h"
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
 
@@ -15,11 +14,7 @@ namespace sayloom {
 
 using namespace Qt::StringLiterals;
 
-DictationRig::DictationRig(Programs programs)
-    : m_programs(std::move(programs))
-    , m_home(QDir::tempPath() + u"/sayloom-home-XXXXXX")
-{
-}
+DictationRig::DictationRig() = default;
 
 DictationRig::~DictationRig() = default;
 
@@ -29,30 +24,20 @@ bool DictationRig::start(QString* error)
         *error = why;
         return false;
     };
-    if (!m_home.isValid()) {
-        return fail(u"no temporary folder"_s);
-    }
-    for (const QString& folder : {u".config"_s, u".local/share"_s, u".cache"_s, u"runtime"_s, u"scratch"_s}) {
-        if (!QDir(m_home.path()).mkpath(folder)) {
-            return fail(u"cannot make "_s + folder);
-        }
-    }
-    // Qt refuses a runtime folder that others may read.
-    QFile::setPermissions(m_home.filePath(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
     // openbox binds Alt+Escape to lowering the focused window and handing the focus on, as GNOME binds it to
     // switching windows. With right Alt as the trigger, cancelling with Escape is that very chord, so the desktop
     // would move the focus after every cancel, whatever the application does: this desktop leaves the chord alone.
+    // openbox looks in $XDG_CONFIG_HOME, which is the home, before the system's folder.
     QFile systemConfig(u"/etc/xdg/openbox/rc.xml"_s);
     if (systemConfig.open(QIODevice::ReadOnly)) {
         static const QRegularExpression altEscape(uR"(<keybind key="A-Escape">.*?</keybind>)"_s,
                                                   QRegularExpression::DotMatchesEverythingOption);
-        QFile config(m_home.filePath(u"openbox.xml"_s));
+        QFile config(home() + u"/openbox/rc.xml"_s);
         const QByteArray text = QString::fromUtf8(systemConfig.readAll()).remove(altEscape).toUtf8();
-        if (!config.open(QIODevice::WriteOnly) || config.write(text) != text.size()) {
+        if (!QDir(home()).mkpath(u"openbox"_s) || !config.open(QIODevice::WriteOnly) ||
+            config.write(text) != text.size()) {
             return fail(u"cannot write the window manager's configuration"_s);
         }
-        m_xServer.setWindowManagerConfig(config.fileName());
     }
     if (!m_xServer.start(error) || !m_pulseServer.start(error)) {
         return false;
@@ -78,35 +63,27 @@ bool DictationRig::start(QString* error)
     return true;
 }
 
-QString DictationRig::scratchFolder() const
+QString DictationRig::home() const
 {
-    return m_home.filePath(u"scratch"_s);
-}
-
-QString DictationRig::dataFolder() const
-{
-    return m_home.filePath(u".local/share/Sayloom"_s);
+    return m_xServer.environment().value(u"HOME"_s);
 }
 
 QString DictationRig::historyFile() const
 {
-    return dataFolder() + u"/History.json"_s;
+    return home() + u"/data/Sayloom/History.json"_s;
 }
 
 bool DictationRig::writeDictionary(const QByteArray& text) const
 {
-    QFile file(dataFolder() + u"/Dictionary.txt"_s);
-    return QDir().mkpath(dataFolder()) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    QFile file(home() + u"/data/Sayloom/Dictionary.txt"_s);
+    return QDir(home()).mkpath(u"data/Sayloom"_s) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
 QProcessEnvironment DictationRig::appEnvironment() const
 {
+    // The X server's environment has HOME and the other XDG folders in its home already.
     QProcessEnvironment environment = m_xServer.environment();
-    environment.insert(u"HOME"_s, m_home.path());
-    environment.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u".config"_s));
-    environment.insert(u"XDG_DATA_HOME"_s, m_home.filePath(u".local/share"_s));
-    environment.insert(u"XDG_CACHE_HOME"_s, m_home.filePath(u".cache"_s));
-    environment.insert(u"XDG_RUNTIME_DIR"_s, m_home.filePath(u"runtime"_s));
+    environment.insert(u"XDG_DATA_HOME"_s, home() + u"/data"_s);
     environment.insert(u"PULSE_SERVER"_s, m_pulseServer.address());
     environment.insert(u"QT_LOGGING_RULES"_s, u"app.sayloom.*.debug=true"_s);
     environment.insert(u"LANG"_s, u"C.UTF-8"_s);
@@ -115,30 +92,42 @@ QProcessEnvironment DictationRig::appEnvironment() const
     return environment;
 }
 
-std::unique_ptr<AppProcess> DictationRig::launch() const
+std::optional<ChildProcess::Clock::duration> DictationRig::launch()
 {
-    auto app = std::make_unique<AppProcess>(m_programs.sayloom, appEnvironment());
-    app->start();
-    return app;
+    m_app.reset();
+    const auto started = ChildProcess::Clock::now();
+    m_app = std::make_unique<ChildProcess>(QStringLiteral(SAYLOOM_EXECUTABLE), QStringList(), appEnvironment());
+    const qsizetype ready = m_app->waitFor(u"^app\\.sayloom\\.app: ready$"_s);
+    return ready < 0 ? std::nullopt : std::optional(m_app->lines()[ready].at - started);
 }
 
-std::unique_ptr<TargetWindow> DictationRig::openWindow(std::chrono::milliseconds patience)
+QStringList DictationRig::phases() const
 {
-    auto window = std::make_unique<TargetWindow>(m_programs.targetWindow, m_xServer.environment());
-    if (!window->start(patience) || !waitUntil([&] { return activeWindowPid() == window->pid(); }, patience)) {
-        return nullptr;
+    static const QRegularExpression phase(u"^app\\.sayloom\\.app: phase (.+)$"_s);
+    QStringList phases;
+    for (const ChildProcess::Line& line : m_app->lines()) {
+        if (const QRegularExpressionMatch match = phase.match(line.text); match.hasMatch()) {
+            phases << match.captured(1);
+        }
     }
-    return window;
+    return phases;
 }
 
-qint64 DictationRig::activeWindowPid()
+QString DictationRig::waitForPhase(qsizetype index)
 {
-    const std::optional<xcb_window_t> active =
-            m_keyboard->windowProperty(m_keyboard->root(), m_keyboard->atom("_NET_ACTIVE_WINDOW"));
-    if (!active) {
-        return 0;
-    }
-    return m_keyboard->cardinal(*active, m_keyboard->atom("_NET_WM_PID")).value_or(0);
+    waitUntil([&] { return phases().size() > index; });
+    return phases().value(index);
+}
+
+std::unique_ptr<TestWindow> DictationRig::openWindow()
+{
+    auto window = std::make_unique<TestWindow>(m_xServer);
+    const auto focused = [&] {
+        const std::optional<xcb_window_t> active =
+                m_keyboard->windowProperty(m_keyboard->root(), m_keyboard->atom("_NET_ACTIVE_WINDOW"));
+        return active && m_keyboard->cardinal(*active, m_keyboard->atom("_NET_WM_PID")) == window->pid();
+    };
+    return window->pid() > 0 && waitUntil(focused) ? std::move(window) : nullptr;
 }
 
 void DictationRig::trigger(bool down)
@@ -153,14 +142,13 @@ void DictationRig::escape(bool down)
     m_keyboard->flush();
 }
 
-bool DictationRig::speak(std::span<const float> samples, std::chrono::milliseconds patience)
+bool DictationRig::speak(std::span<const float> samples)
 {
     // The writing waits for the sound server, so it runs beside the event loop rather than in it.
     std::atomic<int> written = -1;
     std::jthread writer(
             [&](std::stop_token stop) { written = m_microphone->writeInRealTime(samples, 16000, 320, stop) ? 1 : 0; });
-    const bool done =
-            waitUntil([&] { return written == 0 || (written == 1 && m_microphone->unread() == 0); }, patience);
+    const bool done = waitUntil([&] { return written == 0 || (written == 1 && m_microphone->unread() == 0); });
     writer.request_stop();
     return done && written == 1;
 }

@@ -1,17 +1,18 @@
 #pragma once
 
-#include "AppProcess.h"
+#include "ChildProcess.h"
 #include "PulseServer.h"
-#include "TargetWindow.h"
+#include "TestWindow.h"
 #include "XServer.h"
 
+#include <QByteArray>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QTemporaryDir>
+#include <QStringList>
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace sayloom {
@@ -19,56 +20,51 @@ namespace sayloom {
 class X11Connection;
 
 // A desktop of its own for the whole application: a private X server with a window manager, a private sound server
-// whose default microphone plays what is written into its FIFO, a home folder with every XDG folder inside, and a
-// keyboard that presses keys through XTest as a person would.
+// whose default microphone plays what is written into its FIFO, and a keyboard that presses keys through XTest as a
+// person would.
 class DictationRig final {
 public:
-    struct Programs {
-        QString sayloom;
-        QString targetWindow;
-    };
-
-    explicit DictationRig(Programs programs);
+    DictationRig();
     DictationRig(const DictationRig&) = delete;
     DictationRig& operator=(const DictationRig&) = delete;
     ~DictationRig();
 
-    // Starts both servers and sets up the home; on failure `error` says why.
+    // Starts both servers; on failure `error` says why.
     bool start(QString* error);
 
-    // A folder for the test's own files, outside the application's.
-    QString scratchFolder() const;
-    // $XDG_DATA_HOME/Sayloom, where the dictionary and the history live.
-    QString dataFolder() const;
+    // The home of everything on this desktop, the application included; the test's own files may go there too.
+    QString home() const;
     QString historyFile() const;
     bool writeDictionary(const QByteArray& text) const;
 
     // Environment of the application: this desktop, this home, and every debug line of its own on (the phases are
     // among them; the rest explain a failure).
     QProcessEnvironment appEnvironment() const;
-    // The application, started.
-    std::unique_ptr<AppProcess> launch() const;
-    // The window to dictate into, started and holding the focus; nothing when it does not come up or get the focus
-    // within `patience`.
-    std::unique_ptr<TargetWindow> openWindow(std::chrono::milliseconds patience);
-    // The process owning the window the window manager calls active.
-    qint64 activeWindowPid();
+    // Starts the application (ending one started before) and waits until it says it is ready; how long that took,
+    // or nothing when it does not get there.
+    std::optional<ChildProcess::Clock::duration> launch();
+    ChildProcess& app() { return *m_app; }
+    // The phases the application logged so far, in order: "recording", "transcribing", "idle", "error: <message>".
+    QStringList phases() const;
+    // Waits until the phase logged as number `index` (from 0) is there and returns it; empty when it does not come.
+    QString waitForPhase(qsizetype index);
+
+    // The window to dictate into, started and holding the focus; nothing when it does not come up or get the focus.
+    std::unique_ptr<TestWindow> openWindow();
 
     // The trigger key (right Alt) and Escape, down or up, sent to the server at once.
     void trigger(bool down);
     void escape(bool down);
-
     // Plays `samples` into the microphone at the pace a microphone delivers them, and waits until the sound server
     // has read them all, the event loop running meanwhile.
-    bool speak(std::span<const float> samples, std::chrono::milliseconds patience);
+    bool speak(std::span<const float> samples);
 
 private:
-    Programs m_programs;
     XServer m_xServer;
     PulseServer m_pulseServer;
-    QTemporaryDir m_home;
     std::unique_ptr<FifoFeeder> m_microphone;
     std::unique_ptr<X11Connection> m_keyboard;
+    std::unique_ptr<ChildProcess> m_app;
     std::uint8_t m_rightAlt = 0;
     std::uint8_t m_escape = 0;
 };

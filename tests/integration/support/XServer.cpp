@@ -72,11 +72,7 @@ bool XServer::start(QString* error)
     m_display = u':' + number;
 
     m_windowManager.setProcessEnvironment(environment());
-    QStringList windowManagerArguments{QStringLiteral("--sm-disable")};
-    if (!m_windowManagerConfig.isEmpty()) {
-        windowManagerArguments << QStringLiteral("--config-file") << m_windowManagerConfig;
-    }
-    m_windowManager.start(QStringLiteral("openbox"), windowManagerArguments);
+    m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     const std::unique_ptr<X11Connection> connection = X11Connection::open(m_display.toLocal8Bit());
     while (connection && m_windowManager.state() != QProcess::NotRunning &&
            std::chrono::steady_clock::now() < deadline) {

@@ -9,8 +9,8 @@
 namespace sayloom {
 
 // A private X server for tests and benchmarks: Xvfb on a display number it picks itself (so parallel runs never
-// meet), with openbox as the window manager, both with a home and configuration folder of their own. Both die with
-// this process, even when a crash ends it before `stop`.
+// meet), with openbox as the window manager, both with a home and configuration folder of their own (openbox takes
+// openbox/rc.xml there before the system's). Both die with this process, even when a crash ends it before `stop`.
 class XServer final {
 public:
     XServer();
@@ -18,8 +18,6 @@ public:
     XServer& operator=(const XServer&) = delete;
     ~XServer() { stop(); }
 
-    // An openbox configuration file to use instead of the system's; before `start`.
-    void setWindowManagerConfig(const QString& file) { m_windowManagerConfig = file; }
     // Starts the server, then the window manager, and waits (at most a few seconds) until both answer; on failure
     // `error` says why.
     bool start(QString* error = nullptr);
@@ -37,7 +35,6 @@ private:
     QProcess m_server;
     QProcess m_windowManager;
     QString m_display;
-    QString m_windowManagerConfig;
 };
 
 } // namespace sayloom

@@ -1,8 +1,8 @@
-// A window to paste into, for the X11 tests: a focused text field that reports on standard output what it gets
-// ("key <sequence>" for each key press but modifiers, "text <hex UTF-8>" for each change), and commands on
-// standard input that work the clipboard like another program: "copy <hex>" and "copy-with-image <hex>" copy text
-// (and a PNG), "dump" and "dump-primary" print "format <name> <hex data>" per format, then "end". The first
-// argument, when given, is the window's WM_CLASS class; the instance comes from RESOURCE_NAME.
+// A window to paste into, for the X11 and end-to-end tests (TestWindow drives it): a focused text field that
+// reports on standard output what it gets ("key <sequence>" for each key press but modifiers, "text <hex UTF-8>" for
+// each change), and commands on standard input that work the clipboard like another program: "copy <hex>" and
+// "copy-with-image <hex>" copy text (and a PNG), "dump" and "dump-primary" print "format <name> <hex data>" per
+// format, then "end". The first argument, when given, is the window's WM_CLASS class.
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>

@@ -1,0 +1,58 @@
+#include "TestWindow.h"
+
+#include "XServer.h"
+
+namespace sayloom {
+
+using namespace Qt::StringLiterals;
+
+TestWindow::TestWindow(const XServer& server, const QString& windowClass)
+    : m_process(QStringLiteral(SAYLOOM_TEST_WINDOW), {windowClass}, server.environment())
+{
+    if (const qsizetype ready = m_process.waitFor(u"^ready "_s); ready >= 0) {
+        m_pid = m_process.lines()[ready].text.section(u' ', 1).toLongLong();
+    }
+}
+
+QString TestWindow::text() const
+{
+    for (auto line = m_process.lines().rbegin(); line != m_process.lines().rend(); ++line) {
+        if (line->text.startsWith(u"text ")) {
+            return QString::fromUtf8(QByteArray::fromHex(line->text.mid(5).toLatin1()));
+        }
+    }
+    return {};
+}
+
+QStringList TestWindow::keys() const
+{
+    QStringList keys;
+    for (const ChildProcess::Line& line : m_process.lines()) {
+        if (line.text.startsWith(u"key ")) {
+            keys << line.text.mid(4);
+        }
+    }
+    return keys;
+}
+
+bool TestWindow::copy(const QString& text, bool withImage)
+{
+    const qsizetype from = m_process.lines().size();
+    m_process.writeLine((withImage ? "copy-with-image " : "copy ") + text.toUtf8().toHex());
+    return m_process.waitFor(u"^copied$"_s, from) >= 0;
+}
+
+QMap<QString, QByteArray> TestWindow::clipboard(bool primary)
+{
+    const qsizetype from = m_process.lines().size();
+    m_process.writeLine(primary ? "dump-primary" : "dump");
+    QMap<QString, QByteArray> formats;
+    for (qsizetype i = from, end = m_process.waitFor(u"^end$"_s, from); i < end; ++i) {
+        if (const QStringList words = m_process.lines()[i].text.split(u' '); words[0] == u"format") {
+            formats.insert(words.value(1), QByteArray::fromHex(words.value(2).toLatin1()));
+        }
+    }
+    return formats;
+}
+
+} // namespace sayloom
