@@ -136,7 +136,7 @@ Take dictate(DictationRig& rig, TestWindow& window, const std::vector<float>& sp
     Take take;
     const qsizetype from = rig.phases().size();
     rig.trigger(true);
-    if (rig.waitForPhase(from) != u"recording" || !rig.speak(speech)) {
+    if (rig.waitForPhases(from, 1).value(0) != u"recording" || !rig.speak(speech)) {
         rig.trigger(false);
         return take;
     }
@@ -151,7 +151,7 @@ Take dictate(DictationRig& rig, TestWindow& window, const std::vector<float>& sp
     take.commit = since(rig.app(), u"phase transcribing$"_s, fromLog);
     take.keystroke = since(window.output(), u"^key Ctrl\\+V$"_s, fromLine);
     take.text = since(window.output(), u"^text "_s, fromLine);
-    rig.waitForPhase(from + 2);
+    rig.waitForPhases(from, 3);
     return take;
 }
 

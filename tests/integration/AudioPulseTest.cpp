@@ -2,14 +2,13 @@
 #include "audio/AudioDevices.h"
 #include "audio/AudioRecorder.h"
 #include "integration/support/AudioSignals.h"
+#include "integration/support/ChildProcess.h"
 #include "integration/support/PulseServer.h"
 #include "support/Printers.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -24,17 +23,6 @@ using Clock = std::chrono::steady_clock;
 // Every wait of these tests ends by this long at the latest; the device list's retries after the server comes back
 // take up to seven seconds.
 constexpr auto patience = 10s;
-
-// Runs the event loop, for the list's signals, until `done` or patience runs out.
-bool eventually(const std::function<bool()>& done)
-{
-    const auto deadline = Clock::now() + patience;
-    while (!done() && Clock::now() < deadline) {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(5ms);
-    }
-    return done();
-}
 
 // "id uid 'transport' name" for each device: what a failing comparison shows.
 QStringList described(const QList<AudioInputDevice>& devices)
@@ -155,7 +143,7 @@ TEST_F(AudioPulse, TheListHasTheServersMicrophonesInItsOrderAndFollowsItsChanges
     QObject::connect(&monitor, &AudioDeviceMonitor::devicesChanged, [&] { ++changes; });
     // One signal for each change of the list or the default, none for a change that leaves both as they were.
     auto expectOneChange = [&, seen = 0]() mutable {
-        EXPECT_TRUE(eventually([&] { return changes > seen; }));
+        EXPECT_TRUE(waitUntil([&] { return changes > seen; }, patience));
         EXPECT_EQ(changes, seen + 1);
         seen = changes;
     };
@@ -192,7 +180,7 @@ TEST_F(AudioPulse, TheListAndTheRecorderOutliveTheServer)
 {
     AudioDeviceMonitor monitor;
     const MicrophonePreference automatic = MicrophonePreference::automatic();
-    ASSERT_TRUE(eventually([&] { return monitor.resolve(automatic).has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return monitor.resolve(automatic).has_value(); }, patience));
     AudioRecorder recorder;
     AudioRecorder::Recording take = started(recorder, monitor.resolve(automatic));
 
@@ -211,7 +199,7 @@ TEST_F(AudioPulse, TheListAndTheRecorderOutliveTheServer)
     for (const auto deadline = Clock::now() + patience; take.stream.next({}, deadline);) {
     }
     EXPECT_TRUE(take.stream.atEnd()) << "the take should end, not time out";
-    EXPECT_TRUE(eventually([&] { return monitor.inputDevices().isEmpty(); }));
+    EXPECT_TRUE(waitUntil([&] { return monitor.inputDevices().isEmpty(); }, patience));
     EXPECT_EQ(uidOf(monitor.resolve(automatic)), u"(none)"_s);
     EXPECT_EQ(uidOf(monitor.resolve(MicrophonePreference::device(u"builtin"_s))), u"(none)"_s);
     EXPECT_EQ(AudioDevices::defaultInputID(), std::nullopt);
@@ -229,7 +217,7 @@ TEST_F(AudioPulse, TheListAndTheRecorderOutliveTheServer)
         }
     }
     ASSERT_NO_FATAL_FAILURE(addBuiltIn());
-    ASSERT_TRUE(eventually([&] { return monitor.resolve(automatic).has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return monitor.resolve(automatic).has_value(); }, patience));
     AudioRecorder::Recording again = started(recorder, monitor.resolve(automatic));
     const std::vector<float> signal = AudioSignals::noise(4000, 0.3f, 3);
     const std::jthread writer = feed(m_builtIn, signal);
@@ -283,9 +271,13 @@ TEST_F(AudioPulse, TakesHearWhatTheirMicrophoneHears)
     EXPECT_TRUE(second.stream.atEnd());
     // Stopping ends the capture itself, not only the stream: the server records nothing more.
     QString recordings;
-    EXPECT_TRUE(eventually([&] {
-        return m_server.pactl({u"list"_s, u"short"_s, u"source-outputs"_s}, &recordings) && recordings.isEmpty();
-    })) << recordings.toStdString();
+    EXPECT_TRUE(waitUntil(
+            [&] {
+                return m_server.pactl({u"list"_s, u"short"_s, u"source-outputs"_s}, &recordings) &&
+                       recordings.isEmpty();
+            },
+            patience))
+            << recordings.toStdString();
 }
 
 TEST_F(AudioPulse, NoDeviceOrOneGoneRecordsTheServersDefault)

@@ -1,5 +1,6 @@
 #include "cli/SayloomProcess.h"
 #include "integration/support/AudioSignals.h"
+#include "integration/support/ChildProcess.h"
 #include "integration/support/PulseServer.h"
 
 #include <QDir>
@@ -17,7 +18,7 @@ namespace {
 
 // Every wait on the process ends by this long at the latest; the recorder and the model load are slow when the
 // machine is busy.
-constexpr int patienceMilliseconds = 60'000;
+constexpr auto patience = std::chrono::seconds(60);
 
 // A desktop whose default input is a Bluetooth headset, with a built-in microphone beside it.
 class RecordCommand : public testing::Test {
@@ -45,20 +46,6 @@ protected:
         settings.write("[General]\nmicrophone=" + value + "\n");
     }
 
-    // Waits until the process has printed `line` (its output so far goes to `output`).
-    bool waitForLine(QProcess& process, QByteArray& output, const QByteArray& line)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(patienceMilliseconds);
-        while (!output.contains(line)) {
-            if (std::chrono::steady_clock::now() > deadline || process.state() == QProcess::NotRunning) {
-                return false;
-            }
-            process.waitForReadyRead(200);
-            output += process.readAllStandardOutput();
-        }
-        return true;
-    }
-
     QTemporaryDir home;
     PulseServer server;
     PulseServer::Microphone microphone;
@@ -73,7 +60,7 @@ TEST_F(RecordCommand, HearsWhatIsSaidIntoTheAutomaticMicrophone)
     SayloomProcess::start(process, {u"--record"_s, u"6"_s}, home.path());
     QByteArray output;
     const QByteArray recording = "recording 6.0s \u2014 speak now\u2026\n"_ba;
-    ASSERT_TRUE(waitForLine(process, output, recording))
+    ASSERT_TRUE(waitUntil([&] { return (output += process.readAllStandardOutput()).contains(recording); }, patience))
             << output.toStdString() << process.readAllStandardError().toStdString();
     // Speak once the command says so; the write takes as long as the source takes to read it.
     EXPECT_TRUE(FifoFeeder(microphone.fifo).write(sentence));

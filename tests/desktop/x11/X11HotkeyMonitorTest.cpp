@@ -1,9 +1,11 @@
 #include "desktop/x11/X11HotkeyMonitor.h"
 
-#include "X11TestSupport.h"
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
+#include "integration/support/ChildProcess.h"
 #include "support/Printers.h"
+
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -55,7 +57,7 @@ TEST_F(X11HotkeyMonitorTest, ReportsTheTriggerAndCancelsUnderEveryLayout)
     ASSERT_TRUE(monitor.isWatching());
     // The German layout makes right Alt AltGr (ISO_Level3_Shift); it is the same physical key.
     for (const char* layout : {"us", "de", "us"}) {
-        ASSERT_TRUE(xServer->run(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)}));
+        ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)}), 0);
         waitUntil([] { return false; }, 50ms);
         for (const auto& [trigger, script, expected] : rows) {
             monitor.setTrigger(trigger);

@@ -1,4 +1,3 @@
-#include "X11TestSupport.h"
 #include "desktop/x11/X11AccessibilityTrust.h"
 #include "desktop/x11/X11ActiveWindow.h"
 #include "desktop/x11/X11Clipboard.h"
@@ -6,6 +5,7 @@
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
 #include "desktop/x11/X11TextInserter.h"
+#include "integration/support/TestWindow.h"
 #include "support/Printers.h"
 
 #include <QClipboard>
@@ -52,7 +52,7 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     EXPECT_TRUE(X11AccessibilityTrust().isTrusted());
     EXPECT_FALSE(x11CompositorRunning());
 
-    TestWindow editor(*xServer);
+    TestWindow editor;
     const std::optional<RunningApplication> target = waitForFront(windows, editor.pid());
     ASSERT_TRUE(target);
     EXPECT_EQ(target->displayName, u"Test Window"_s);
@@ -97,7 +97,7 @@ TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     // Terminals get the keystroke they paste with; xterm pastes PRIMARY, which holds the text meanwhile. Then
     // activation brings the editor back in front of the terminal that took the focus.
     for (const auto& [windowClass, keystroke] : {std::pair{"kitty", "Ctrl+Shift+V"}, {"XTerm", "Shift+Ins"}}) {
-        TestWindow terminal(*xServer, QString::fromLatin1(windowClass));
+        TestWindow terminal(QString::fromLatin1(windowClass));
         const std::optional<RunningApplication> shell = waitForFront(windows, terminal.pid());
         ASSERT_TRUE(shell);
         // Alt is still held when the text is ready: the keystroke waits for it, so the paste stays a paste.

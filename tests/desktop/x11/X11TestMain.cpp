@@ -1,4 +1,4 @@
-#include "X11TestSupport.h"
+#include "integration/support/XServer.h"
 
 #include <QGuiApplication>
 
@@ -17,7 +17,6 @@ int main(int argc, char* argv[])
         return 1;
     }
     server.useInThisProcess();
-    sayloom::testing::xServer = &server;
     QGuiApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,6 +1,5 @@
 #include "AudioSignals.h"
 
-#include <QFile>
 #include <QProcess>
 
 #include <algorithm>
@@ -10,6 +9,8 @@
 #include <random>
 
 namespace sayloom::AudioSignals {
+
+using namespace Qt::StringLiterals;
 
 constexpr double twoPi = 2.0 * std::numbers::pi;
 
@@ -78,41 +79,27 @@ double toneAmplitude(const std::vector<float>& samples, double frequency, int ra
 
 std::vector<float> spokenSentence(const QString& sentence, const QString& folder, QString* error)
 {
-    const auto run = [error](const QString& program, const QStringList& arguments) {
+    const QString wav = folder + u"/spoken.wav";
+    const std::pair<QString, QStringList> steps[] = {
+            {u"flite"_s, {u"-voice"_s, u"slt"_s, u"-t"_s, sentence, u"-o"_s, wav}},
+            {u"sox"_s, QStringList{wav} + u"-t f32 -r 16000 -c 1 - pad 0.5 0.5"_s.split(u' ')}};
+    QByteArray raw;
+    for (const auto& [program, arguments] : steps) {
         QProcess process;
         process.start(program, arguments);
         // Generous: the synthesiser shares the machine with a whole test suite.
-        if (process.waitForFinished(60'000) && process.exitStatus() == QProcess::NormalExit &&
-            process.exitCode() == 0) {
-            return true;
+        if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit ||
+            process.exitCode() != 0) {
+            if (error) {
+                *error = program + u" failed: " + process.errorString() + u' ' +
+                         QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+            }
+            return {};
         }
-        if (error) {
-            *error = program + u" failed: " + process.errorString() + u' ' +
-                     QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-        }
-        process.kill();
-        process.waitForFinished(1000);
-        return false;
-    };
-    const QString wav = folder + u"/spoken.wav";
-    const QString raw = folder + u"/spoken.f32";
-    if (!run(QStringLiteral("flite"), {QStringLiteral("-voice"), QStringLiteral("slt"), QStringLiteral("-t"), sentence,
-                                       QStringLiteral("-o"), wav}) ||
-        !run(QStringLiteral("sox"), {wav, QStringLiteral("-t"), QStringLiteral("f32"), QStringLiteral("-r"),
-                                     QStringLiteral("16000"), QStringLiteral("-c"), QStringLiteral("1"), raw,
-                                     QStringLiteral("pad"), QStringLiteral("0.5"), QStringLiteral("0.5")})) {
-        return {};
+        raw = process.readAllStandardOutput();
     }
-    QFile file(raw);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) {
-            *error = u"cannot read " + raw;
-        }
-        return {};
-    }
-    const QByteArray bytes = file.readAll();
-    std::vector<float> samples(std::size_t(bytes.size()) / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    std::vector<float> samples(std::size_t(raw.size()) / sizeof(float));
+    std::memcpy(samples.data(), raw.constData(), samples.size() * sizeof(float));
     return samples;
 }
 

@@ -113,21 +113,21 @@ QStringList DictationRig::phases() const
     return phases;
 }
 
-QString DictationRig::waitForPhase(qsizetype index)
+QStringList DictationRig::waitForPhases(qsizetype from, qsizetype count)
 {
-    waitUntil([&] { return phases().size() > index; });
-    return phases().value(index);
+    waitUntil([&] { return phases().size() >= from + count; });
+    return phases().mid(from);
 }
 
 std::unique_ptr<TestWindow> DictationRig::openWindow()
 {
-    auto window = std::make_unique<TestWindow>(m_xServer);
+    auto window = std::make_unique<TestWindow>(u"SayloomTestWindow"_s, m_xServer.environment());
     const auto focused = [&] {
         const std::optional<xcb_window_t> active =
                 m_keyboard->windowProperty(m_keyboard->root(), m_keyboard->atom("_NET_ACTIVE_WINDOW"));
         return active && m_keyboard->cardinal(*active, m_keyboard->atom("_NET_WM_PID")) == window->pid();
     };
-    return window->pid() > 0 && waitUntil(focused) ? std::move(window) : nullptr;
+    return waitUntil(focused) ? std::move(window) : nullptr;
 }
 
 void DictationRig::trigger(bool down)

@@ -46,8 +46,8 @@ public:
     ChildProcess& app() { return *m_app; }
     // The phases the application logged so far, in order: "recording", "transcribing", "idle", "error: <message>".
     QStringList phases() const;
-    // Waits until the phase logged as number `index` (from 0) is there and returns it; empty when it does not come.
-    QString waitForPhase(qsizetype index);
+    // Waits until `count` phases are logged from number `from` (counted from 0) on, and gives all logged from there.
+    QStringList waitForPhases(qsizetype from, qsizetype count);
 
     // The window to dictate into, started and holding the focus; nothing when it does not come up or get the focus.
     std::unique_ptr<TestWindow> openWindow();

@@ -1,17 +1,13 @@
 #include "TestWindow.h"
 
-#include "XServer.h"
-
 namespace sayloom {
 
 using namespace Qt::StringLiterals;
 
-TestWindow::TestWindow(const XServer& server, const QString& windowClass)
-    : m_process(QStringLiteral(SAYLOOM_TEST_WINDOW), {windowClass}, server.environment())
+TestWindow::TestWindow(const QString& windowClass, const QProcessEnvironment& environment)
+    : m_process(QStringLiteral(SAYLOOM_TEST_WINDOW), {windowClass}, environment)
 {
-    if (const qsizetype ready = m_process.waitFor(u"^ready "_s); ready >= 0) {
-        m_pid = m_process.lines()[ready].text.section(u' ', 1).toLongLong();
-    }
+    m_process.waitFor(u"^ready "_s);
 }
 
 QString TestWindow::text() const

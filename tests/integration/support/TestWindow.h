@@ -4,21 +4,21 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 namespace sayloom {
 
-class XServer;
-
-// The window program of TestWindowMain.cpp on a private X server: a focused text field to type and paste into, which
-// reports what it gets and works the clipboard as any other program would.
+// The window program of TestWindowMain.cpp: a focused text field to type and paste into, which reports what it gets
+// and works the clipboard as any other program would.
 class TestWindow final {
 public:
-    // Starts it with `windowClass` as its WM_CLASS class and waits until it is up; its pid is 0 when it does not come.
-    explicit TestWindow(const XServer& server, const QString& windowClass = QStringLiteral("SayloomTestWindow"));
+    // Starts it with `windowClass` as its WM_CLASS class, on the display `environment` names, and waits until it is up.
+    explicit TestWindow(const QString& windowClass = QStringLiteral("SayloomTestWindow"),
+                        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
-    qint64 pid() const { return m_pid; }
+    qint64 pid() const { return m_process.pid(); }
     ChildProcess& output() { return m_process; }
 
     // The text of its field as last reported.
@@ -33,7 +33,6 @@ public:
 
 private:
     ChildProcess m_process;
-    qint64 m_pid = 0;
 };
 
 } // namespace sayloom

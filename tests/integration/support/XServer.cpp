@@ -95,14 +95,4 @@ void XServer::stop()
     }
 }
 
-bool XServer::run(const QString& program, const QStringList& arguments) const
-{
-    QProcess process;
-    process.setProcessEnvironment(environment());
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(program, arguments);
-    return process.waitForFinished(answerMilliseconds) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
 } // namespace sayloom

@@ -27,8 +27,6 @@ public:
     void useInThisProcess() const;
     // The environment for a program that should run on this server.
     QProcessEnvironment environment() const;
-    // Runs a program (setxkbmap, say) against this server; true when it exits with 0.
-    bool run(const QString& program, const QStringList& arguments) const;
 
 private:
     QTemporaryDir m_folder;
