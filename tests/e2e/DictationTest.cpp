@@ -72,8 +72,7 @@ TEST(Dictation, TheTriggerKeyTurnsSpeechIntoCorrectedTextInTheFocusedWindowAndTh
     rig.trigger(true);
     ASSERT_EQ(rig.waitForPhases(from, 1), QStringList{u"recording"_s}) << log();
     ASSERT_TRUE(rig.speak(speech));
-    rig.escape(true);
-    rig.escape(false);
+    rig.escape();
     EXPECT_EQ(rig.waitForPhases(from, 2), QStringList({u"recording"_s, u"idle"_s})) << log();
     rig.trigger(false);
 

@@ -30,13 +30,7 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& arguments,
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { read(); });
-    // A last line without its line break still counts once the program has ended.
-    QObject::connect(&m_process, &QProcess::finished, [this] {
-        read();
-        if (const QByteArray rest = m_process.readAllStandardOutput(); !rest.isEmpty()) {
-            m_lines.append({QString::fromUtf8(rest).trimmed(), Clock::now()});
-        }
-    });
+    QObject::connect(&m_process, &QProcess::finished, [this] { read(); });
     m_process.start(program, arguments);
 }
 
@@ -51,7 +45,8 @@ ChildProcess::~ChildProcess()
 void ChildProcess::read()
 {
     const auto now = Clock::now();
-    while (m_process.canReadLine()) {
+    // A last line without its line break still counts once the program has ended.
+    while (m_process.canReadLine() || (m_process.state() == QProcess::NotRunning && m_process.bytesAvailable() > 0)) {
         m_lines.append({QString::fromUtf8(m_process.readLine()).trimmed(), now});
     }
 }

@@ -136,9 +136,10 @@ void DictationRig::trigger(bool down)
     m_keyboard->flush();
 }
 
-void DictationRig::escape(bool down)
+void DictationRig::escape()
 {
-    m_keyboard->fakeKey(m_escape, down);
+    m_keyboard->fakeKey(m_escape, true);
+    m_keyboard->fakeKey(m_escape, false);
     m_keyboard->flush();
 }
 

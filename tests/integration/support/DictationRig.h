@@ -52,9 +52,9 @@ public:
     // The window to dictate into, started and holding the focus; nothing when it does not come up or get the focus.
     std::unique_ptr<TestWindow> openWindow();
 
-    // The trigger key (right Alt) and Escape, down or up, sent to the server at once.
+    // The trigger key (right Alt) down or up, and Escape tapped, sent to the server at once.
     void trigger(bool down);
-    void escape(bool down);
+    void escape();
     // Plays `samples` into the microphone at the pace a microphone delivers them, and waits until the sound server
     // has read them all, the event loop running meanwhile.
     bool speak(std::span<const float> samples);

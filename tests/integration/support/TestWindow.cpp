@@ -10,25 +10,21 @@ TestWindow::TestWindow(const QString& windowClass, const QProcessEnvironment& en
     m_process.waitFor(u"^ready "_s);
 }
 
-QString TestWindow::text() const
+QStringList TestWindow::reports(const QString& kind) const
 {
-    for (auto line = m_process.lines().rbegin(); line != m_process.lines().rend(); ++line) {
-        if (line->text.startsWith(u"text ")) {
-            return QString::fromUtf8(QByteArray::fromHex(line->text.mid(5).toLatin1()));
+    QStringList reports;
+    for (const ChildProcess::Line& line : m_process.lines()) {
+        if (line.text.startsWith(kind + u' ')) {
+            reports << line.text.mid(kind.size() + 1);
         }
     }
-    return {};
+    return reports;
 }
 
-QStringList TestWindow::keys() const
+QString TestWindow::text() const
 {
-    QStringList keys;
-    for (const ChildProcess::Line& line : m_process.lines()) {
-        if (line.text.startsWith(u"key ")) {
-            keys << line.text.mid(4);
-        }
-    }
-    return keys;
+    const QStringList texts = reports(u"text"_s);
+    return texts.isEmpty() ? QString() : QString::fromUtf8(QByteArray::fromHex(texts.last().toLatin1()));
 }
 
 bool TestWindow::copy(const QString& text, bool withImage)

@@ -24,7 +24,7 @@ public:
     // The text of its field as last reported.
     QString text() const;
     // Each key it got but modifiers, in order: "Ctrl+V".
-    QStringList keys() const;
+    QStringList keys() const { return reports(QStringLiteral("key")); }
 
     // Puts `text` (and a PNG beside it when `withImage`) on the clipboard as this program's own.
     bool copy(const QString& text, bool withImage = false);
@@ -32,6 +32,9 @@ public:
     QMap<QString, QByteArray> clipboard(bool primary = false);
 
 private:
+    // What it reported of one kind ("key", "text"), in order, without the kind.
+    QStringList reports(const QString& kind) const;
+
     ChildProcess m_process;
 };
 

@@ -34,16 +34,15 @@ class Editor final : public QPlainTextEdit {
 
 void obey(const QList<QByteArray>& words)
 {
-    auto* data = new QMimeData;
-    data->setText(QString::fromUtf8(QByteArray::fromHex(words.value(1))));
-    if (words[0] == "copy-with-image") {
-        data->setData(QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n and the rest of a picture", 34));
-    }
     if (words[0].startsWith("copy")) {
+        auto* data = new QMimeData;
+        data->setText(QString::fromUtf8(QByteArray::fromHex(words.value(1))));
+        if (words[0] == "copy-with-image") {
+            data->setData(QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n and the rest of a picture", 34));
+        }
         QApplication::clipboard()->setMimeData(data);
         return say("copied");
     }
-    delete data;
     // Qt keeps the formats of another program's clipboard until it hears of a new owner, which the server may
     // have told a moment before this command came: give Qt's event thread that moment.
     QThread::msleep(20);

@@ -10,10 +10,6 @@
 
 namespace sayloom {
 
-namespace {
-constexpr int answerMilliseconds = 5000;
-} // namespace
-
 XServer::XServer()
     : m_folder(QDir::tempPath() + u"/sayloom-x11-XXXXXX")
 {
@@ -62,8 +58,8 @@ bool XServer::start(QString* error)
     // -displayfd: the server takes the first free display and writes its number to standard output.
     m_server.start(QStringLiteral("Xvfb"),
                    QStringLiteral("-displayfd 1 -screen 0 1280x800x24 -nolisten tcp").split(u' '));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(answerMilliseconds);
-    while (!m_server.canReadLine() && m_server.waitForReadyRead(answerMilliseconds)) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!m_server.canReadLine() && m_server.waitForReadyRead(5000)) {
     }
     const QString number = QString::fromLatin1(m_server.readLine()).trimmed();
     if (!m_folder.isValid() || number.isEmpty()) {
