@@ -98,14 +98,13 @@ BENCHMARK(BM_TranscribeSentence)->UseManualTime()->Unit(benchmark::kMillisecond)
 
 // The sentence streamed in real time in 100 ms buffers; the time measured is from the stream's end to the
 // transcript, what a user waits for after letting go of the key.
-void BM_FinaliseAfterRelease(benchmark::State& state)
+void timeFinalisation(benchmark::State& state, TranscriptionEngine& engine)
 {
     const CorpusAudio& audio = sentence();
     if (audio.isEmpty()) {
         state.SkipWithError("flite made no audio");
         return;
     }
-    SphinxEngine& engine = preparedEngine();
     for (auto _ : state) {
         const std::optional<double> latency = QCoro::waitFor(audio.finalisationSeconds(engine));
         if (!latency) {
@@ -115,6 +114,11 @@ void BM_FinaliseAfterRelease(benchmark::State& state)
         state.SetIterationTime(*latency);
     }
 }
+
+void BM_FinaliseAfterRelease(benchmark::State& state)
+{
+    timeFinalisation(state, preparedEngine());
+}
 BENCHMARK(BM_FinaliseAfterRelease)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The same with a speech server chosen that is not running, as PocketSphinx falls back for it. The engine has found
@@ -122,25 +126,13 @@ BENCHMARK(BM_FinaliseAfterRelease)->UseManualTime()->Unit(benchmark::kMillisecon
 // should cost next to nothing over PocketSphinx alone.
 void BM_FinaliseAfterReleaseServerDown(benchmark::State& state)
 {
-    const CorpusAudio& audio = sentence();
-    if (audio.isEmpty()) {
-        state.SkipWithError("flite made no audio");
-        return;
-    }
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost);
     const QString refused = QStringLiteral("http://127.0.0.1:%1/v1").arg(closed.serverPort());
     closed.close();
     ServerSpeechEngine engine(preparedEngine(), {true, refused, QStringLiteral("whisper-1"), QString(), QString()});
     QCoro::waitFor(engine.prepare());
-    for (auto _ : state) {
-        const std::optional<double> latency = QCoro::waitFor(audio.finalisationSeconds(engine));
-        if (!latency) {
-            state.SkipWithError("the engine failed");
-            return;
-        }
-        state.SetIterationTime(*latency);
-    }
+    timeFinalisation(state, engine);
 }
 BENCHMARK(BM_FinaliseAfterReleaseServerDown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 

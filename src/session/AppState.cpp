@@ -171,8 +171,16 @@ void AppState::start()
         }
     });
     m_hotkeyMonitor.setOnCancel([self] {
-        if (self) {
-            self->cancelDictation(false);
+        if (!self) {
+            return;
+        }
+        // Escape with the trigger held is a chord the desktop may own (Alt+Escape lowers or switches windows on
+        // openbox, xfwm and GNOME); it takes the focus from the window the take was for, so it is given back.
+        const std::optional<RunningApplication> target =
+                self->m_session && self->m_hotkeyMonitor.isDown() ? self->m_session->targetApp : std::nullopt;
+        self->cancelDictation(false);
+        if (target) {
+            runDetached(self->restoreFocus(*target), "Giving the focus back");
         }
     });
     m_hotkeyMonitor.start();
@@ -356,6 +364,18 @@ void AppState::cancelDictation(bool silently)
         m_overlay.hide(1s);
     }
     qCDebug(lcPipeline, "Dictation cancelled");
+}
+
+QCoro::Task<void> AppState::restoreFocus(RunningApplication target)
+{
+    QPointer<AppState> self(this);
+    QCoro::Task<void> pause = m_clock.sleep(chordSettleDelay);
+    co_await std::move(pause);
+    if (!self || m_session || m_activeApplication.frontmost() == target) {
+        co_return;
+    }
+    QCoro::Task<void> activation = m_activeApplication.activate(target);
+    co_await std::move(activation);
 }
 
 // A take

@@ -96,6 +96,8 @@ public:
     // A failure's phase returns to idle after this long.
     static constexpr std::chrono::milliseconds errorDuration{4000};
     static constexpr std::chrono::milliseconds accessibilityPollInterval{1000};
+    // After Escape with the trigger held, how long the desktop has to act on that chord before the focus is put back.
+    static constexpr std::chrono::milliseconds chordSettleDelay{150};
     static constexpr qsizetype levelHistoryCount = 48;
     static constexpr float cueVolume = 0.25f;
 
@@ -175,6 +177,7 @@ private:
     void triggerPressed();
     void triggerReleased();
     void cancelDictation(bool silently);
+    QCoro::Task<void> restoreFocus(RunningApplication target);
     void beginDictation();
     void commitDictation();
     void markRecordingEnded();

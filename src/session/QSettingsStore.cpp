@@ -45,14 +45,18 @@ std::optional<QString> QSettingsStore::stringValue(const QString& key) const
     return value.toString();
 }
 
+// Written through at once: Qt would write at its next idle moment, which never comes when the X server goes away
+// (Qt ends the process on the spot) or the session is killed, and a setting the user just chose would be lost.
 void QSettingsStore::setBool(const QString& key, bool value)
 {
     m_settings->setValue(key, value);
+    m_settings->sync();
 }
 
 void QSettingsStore::setString(const QString& key, const QString& value)
 {
     m_settings->setValue(key, value);
+    m_settings->sync();
 }
 
 } // namespace sayloom

@@ -1,6 +1,7 @@
 #include "speech/ServerSpeechEngine.h"
 
 #include "base/DetachedTask.h"
+#include "base/LocalServerReply.h"
 #include "base/LoopbackURL.h"
 #include "base/Timeout.h"
 #include "speech/SpeechLog.h"
@@ -41,7 +42,6 @@ struct ServerSpeechEngine::Connection {
 namespace {
 
 // A transcript is a few kilobytes; a server that sends more is broken, and reading on would only cost memory.
-constexpr qint64 maximumBodySize = 1 << 20;
 
 struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
@@ -72,44 +72,14 @@ QNetworkRequest serverRequest(const QUrl& url, std::chrono::milliseconds timeout
     return request;
 }
 
-void limitBody(QNetworkReply* reply, const std::shared_ptr<bool>& tooLarge)
-{
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64 total) {
-        if (!*tooLarge && (received > maximumBodySize || total > maximumBodySize)) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
-}
-
-int httpStatus(const QNetworkReply* reply)
-{
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-// The server's own words about an error: {"error": {"message": …}}, {"error": "…"}, {"detail": "…"} or the
-// beginning of the body.
-QString serverMessage(const QByteArray& body)
-{
-    const QJsonObject object = QJsonDocument::fromJson(body).object();
-    const QJsonValue error = object.value(u"error");
-    for (const QJsonValue& value :
-         {error, error.toObject().value(u"message"), object.value(u"message"), object.value(u"detail")}) {
-        if (value.isString() && !value.toString().isEmpty()) {
-            return value.toString();
-        }
-    }
-    return QString::fromUtf8(body.left(200)).simplified();
-}
-
 // What an unsuccessful reply says about the server.
 ServerFailure failureOf(const QNetworkReply* reply, const QByteArray& body, bool tooLarge)
 {
     if (tooLarge) {
         return {ServerState::failing, u"The answer is too large"_s};
     }
-    if (const int status = httpStatus(reply); status != 0) {
-        const QString message = serverMessage(body);
+    if (const int status = LocalServerReply::httpStatus(reply); status != 0) {
+        const QString message = LocalServerReply::serverMessage(body);
         const QString description =
                 message.isEmpty() ? u"HTTP %1"_s.arg(status) : u"HTTP %1: %2"_s.arg(status).arg(message);
         // whisper.cpp and speaches answer 503 while they load their model.
@@ -123,7 +93,7 @@ ServerFailure failureOf(const QNetworkReply* reply, const QByteArray& body, bool
 
 bool succeeded(const QNetworkReply* reply)
 {
-    const int status = httpStatus(reply);
+    const int status = LocalServerReply::httpStatus(reply);
     return reply->error() == QNetworkReply::NoError && status >= 200 && status < 300;
 }
 
@@ -137,7 +107,7 @@ QCoro::Task<ProbeAnswer> ask(std::shared_ptr<ServerSpeechEngine::Connection> con
 {
     ReplyOwner reply(connection->manager.get(serverRequest(url, ServerSpeechEngine::probeTimeout, apiKey)));
     auto tooLarge = std::make_shared<bool>(false);
-    limitBody(reply.get(), tooLarge);
+    LocalServerReply::limitBody(reply.get(), tooLarge);
     co_await reply.get();
     ProbeAnswer answer;
     answer.body = reply->isOpen() ? reply->readAll() : QByteArray();
@@ -194,7 +164,7 @@ QCoro::Task<QString> sendTake(std::shared_ptr<ServerSpeechEngine::Connection> co
     ReplyOwner reply(connection->manager.post(serverRequest(take.url, take.deadline + 5s, take.apiKey), form));
     form->setParent(reply.get());
     auto tooLarge = std::make_shared<bool>(false);
-    limitBody(reply.get(), tooLarge);
+    LocalServerReply::limitBody(reply.get(), tooLarge);
     // The stop request comes from the deadline's timer; the abort is queued so the reply never finishes inside it.
     const std::stop_callback abortOnStop(stop, [guarded = QPointer<QNetworkReply>(reply.get())] {
         QMetaObject::invokeMethod(guarded.data(), &QNetworkReply::abort, Qt::QueuedConnection);

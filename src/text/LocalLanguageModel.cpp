@@ -1,6 +1,7 @@
 #include "text/LocalLanguageModel.h"
 
 #include "base/DetachedTask.h"
+#include "base/LocalServerReply.h"
 #include "base/LoopbackURL.h"
 
 #include <QCoroNetworkReply>
@@ -23,7 +24,6 @@ using namespace std::chrono_literals;
 namespace {
 
 // Far more than any cleaned paragraph; a server that sends more is broken, and reading on would only cost memory.
-constexpr qint64 maximumBodySize = 1 << 20;
 // Requests without a deadline of their own (prewarming) still end if a server accepts and never answers.
 constexpr std::chrono::milliseconds requestTimeout = 60s;
 
@@ -53,48 +53,13 @@ QNetworkRequest request(const QUrl& url, std::chrono::milliseconds timeout)
     return request;
 }
 
-// Aborts the reply once its body grows past the limit; `tooLarge` tells why it ended.
-void limitBody(QNetworkReply* reply, std::shared_ptr<bool> tooLarge)
-{
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, tooLarge](qint64 received, qint64 total) {
-        if (!*tooLarge && (received > maximumBodySize || total > maximumBodySize)) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
-}
-
-int httpStatus(const QNetworkReply* reply)
-{
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-// The server's own words about an error: OpenAI's {"error": {"message": …}}, Ollama's {"error": "…"}, or the
-// beginning of the body as text.
-QString serverMessage(const QByteArray& body)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    const QJsonValue error = document.object().value(u"error");
-    if (error.isString()) {
-        return error.toString();
-    }
-    if (const QString message = error.toObject().value(u"message").toString(); !message.isEmpty()) {
-        return message;
-    }
-    if (const QString message = document.object().value(u"message").toString(); !message.isEmpty()) {
-        return message;
-    }
-    QString text = QString::fromUtf8(body.left(200)).simplified();
-    return text;
-}
-
 QString failureDescription(const QNetworkReply* reply, const QByteArray& body, bool tooLarge)
 {
     if (tooLarge) {
         return u"The language model's answer is too large"_s;
     }
-    if (const int status = httpStatus(reply); status != 0) {
-        const QString message = serverMessage(body);
+    if (const int status = LocalServerReply::httpStatus(reply); status != 0) {
+        const QString message = LocalServerReply::serverMessage(body);
         return message.isEmpty() ? u"HTTP %1"_s.arg(status) : u"HTTP %1: %2"_s.arg(status).arg(message);
     }
     return reply->errorString();
@@ -102,7 +67,7 @@ QString failureDescription(const QNetworkReply* reply, const QByteArray& body, b
 
 bool isHttpFailure(const QNetworkReply* reply)
 {
-    const int status = httpStatus(reply);
+    const int status = LocalServerReply::httpStatus(reply);
     return reply->error() != QNetworkReply::NoError || status < 200 || status >= 300;
 }
 
@@ -136,7 +101,7 @@ public:
         // One token with the instructions alone makes the server evaluate and cache that prompt prefix, so the
         // first real request only pays for the transcript.
         QNetworkReply* reply = post(body(std::nullopt, GenerationOptions{0.0, 1}), requestTimeout);
-        limitBody(reply, std::make_shared<bool>(false));
+        LocalServerReply::limitBody(reply, std::make_shared<bool>(false));
         QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     }
 
@@ -149,7 +114,7 @@ public:
         }
         ReplyOwner reply(post(body(prompt, options), requestTimeout));
         auto tooLarge = std::make_shared<bool>(false);
-        limitBody(reply.get(), tooLarge);
+        LocalServerReply::limitBody(reply.get(), tooLarge);
         // The stop request may come from inside another coroutine's resumption; the abort is queued so the reply
         // never finishes in the middle of that.
         const std::stop_callback abortOnStop(stop, [guarded = QPointer<QNetworkReply>(reply.get())] {
@@ -300,12 +265,12 @@ QCoro::Task<LanguageModelAvailability> LocalLanguageModel::probe()
     QNetworkRequest get = request(endpoint(*connection->base, u"/models"_s), probeTimeout);
     ReplyOwner reply(connection->manager.get(get));
     auto tooLarge = std::make_shared<bool>(false);
-    limitBody(reply.get(), tooLarge);
+    LocalServerReply::limitBody(reply.get(), tooLarge);
     co_await reply.get();
 
     LanguageModelAvailability result = LanguageModelAvailability::unavailable;
     QStringList models;
-    const int status = httpStatus(reply.get());
+    const int status = LocalServerReply::httpStatus(reply.get());
     if (status == 503) {
         // llama-server answers 503 while it loads its model.
         result = LanguageModelAvailability::modelNotReady;

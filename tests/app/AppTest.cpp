@@ -1,5 +1,4 @@
 #include "app/SingleInstance.h"
-#include "app/Usage.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -13,19 +12,6 @@ namespace sayloom {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-TEST(Usage, AnswersHelpAndVersionOnlyInFirstPlace)
-{
-    EXPECT_EQ(Usage::answer({u"--help"_s}), Usage::help());
-    EXPECT_EQ(Usage::answer({u"-h"_s, u"more"_s}), Usage::help());
-    EXPECT_EQ(Usage::answer({u"--version"_s}), u"sayloom " SAYLOOM_VERSION "\n"_s);
-    // Anything else is the developer commands' or the application's.
-    for (const QStringList& arguments :
-         {QStringList{}, QStringList{u"--correct"_s, u"--help"_s}, QStringList{u"--HELP"_s}, QStringList{u"help"_s}}) {
-        EXPECT_EQ(Usage::answer(arguments), std::nullopt) << arguments.join(u' ').toStdString();
-    }
-    EXPECT_TRUE(Usage::help().contains(u"--transcribe PATH [--polish]"_s));
-}
 
 TEST(SingleInstance, ALaterStartHandsOverToTheRunningOneAndAGoneOneLeavesNoLock)
 {

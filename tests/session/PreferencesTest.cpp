@@ -120,6 +120,15 @@ TEST_P(PreferencesFiles, AreReadWithTheirFallbacksAndWrittenThrough)
     assign(*preferences, row.key, QString::fromUtf8(row.assigned));
     const QString after = read(*preferences);
     EXPECT_EQ(notified, before == after ? 0 : 1);
+    // On disk at once, while the store still lives (syncing finds nothing left to write): a process that dies next
+    // loses nothing.
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    file.close();
+    store->settings().sync();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), written);
+    file.close();
     preferences.reset(), store.reset();
     EXPECT_EQ(QSettings(file.fileName(), QSettings::IniFormat).value(row.key).toString(), QLatin1String(row.written));
     QSettingsStore again(file.fileName());

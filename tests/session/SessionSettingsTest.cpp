@@ -116,5 +116,23 @@ TEST(SessionStartUp, TheChosenMicrophoneIsResolvedAtEachTake)
     EXPECT_EQ(rig.recorder.lastDevice, std::nullopt);
 }
 
+TEST(SessionCancel, EscapeWithTheTriggerHeldGivesBackTheFocusTheDesktopTookForTheChord)
+{
+    SessionRig rig;
+    rig.buildAndStart();
+    rig.act("P +500 E");
+    rig.desktop.front = FakeDesktop::itself;
+    rig.advance(AppState::chordSettleDelay + 100ms);
+    EXPECT_EQ(rig.desktop.activated, QStringList{FakeDesktop::editor.identity});
+
+    // Focus left where it was, or Escape in a hands-free take (no chord): nothing to give back.
+    rig.desktop.activated.clear();
+    rig.act("R P +500 E R +1000 T");
+    ASSERT_TRUE(rig.state->isLocked());
+    rig.desktop.front = FakeDesktop::itself;
+    rig.act("E +1000");
+    EXPECT_EQ(rig.desktop.activated, QStringList());
+}
+
 } // namespace
 } // namespace sayloom::testing
