@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QTest>
 #include <QToolButton>
 
@@ -45,7 +44,8 @@ void type(QLineEdit& field, const QString& text)
     QTest::keyClick(&field, Qt::Key_Return);
 }
 
-// The settings window over a live session, each control used as a user would, checked against what is stored.
+// The settings window over a live session, each control used as a user would, checked against the preferences
+// (which write through to the settings file themselves).
 TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
 {
     SessionRig rig;
@@ -54,10 +54,7 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     const AudioInputDevice headset{9, u"bluez_input.headset"_s, u"Headset"_s, Transport::bluetooth};
     rig.desktop.devices = {usb};
     rig.buildAndStart();
-    const auto stored = [&rig](const QString& key) {
-        rig.settings->settings().sync();
-        return QSettings(rig.path(u"settings.ini"_s), QSettings::IniFormat).value(key).toString();
-    };
+    const Preferences& stored = *rig.preferences;
     WindowRig windows(rig);
     windows.loginItem.enabled = true;
 
@@ -69,8 +66,7 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     QTest::keyClick(&main, Qt::Key_Comma, Qt::ControlModifier);
     SettingsWindow* window = main.settingsWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->isWindow());
+    EXPECT_TRUE(window->isVisible() && window->isWindow());
     main.activateWindow();
     QTest::keyClick(&main, Qt::Key_Comma, Qt::ControlModifier);
     window->hide();
@@ -80,8 +76,7 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
         }
     }
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(main.settingsWindow(), window);
-    EXPECT_EQ(main.findChildren<SettingsWindow*>().size(), 1);
+    EXPECT_EQ(main.findChildren<SettingsWindow*>(), QList<SettingsWindow*>{window});
     EXPECT_EQ(window->tabs()->count(), 3);
 
     // General: the trigger, with the Fn warning only while Fn is held to dictate.
@@ -90,8 +85,7 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
               (QStringList{u"Fn"_s, u"Right Alt"_s, u"Right Super"_s, u"Right Ctrl"_s}));
     EXPECT_FALSE(general.fnWarning()->isVisible());
     general.triggerPicker()->setCurrentIndex(0);
-    EXPECT_EQ(rig.state->trigger(), Trigger::fn);
-    EXPECT_EQ(stored(u"trigger"_s), u"fn"_s);
+    EXPECT_EQ(stored.trigger(), Trigger::fn);
     EXPECT_TRUE(general.fnWarning()->isVisible());
     rig.state->setTrigger(Trigger::rightCommand);
     EXPECT_EQ(general.triggerPicker()->currentText(), u"Right Super"_s);
@@ -99,26 +93,23 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
 
     // Microphones: the fixed choices and every device, one arriving live; an unplugged choice stays shown.
     QComboBox& microphones = *general.microphonePicker();
-    EXPECT_EQ(items(microphones), (QStringList{u"Automatic"_s, u"System Default"_s, u"Yeti"_s}));
+    const QStringList fixed{u"Automatic"_s, u"System Default"_s, u"Yeti"_s};
+    EXPECT_EQ(items(microphones), fixed);
     rig.desktop.devices = {usb, headset};
     emit rig.desktop.devicesChanged();
-    EXPECT_EQ(items(microphones).last(), u"Headset"_s);
+    EXPECT_EQ(items(microphones), fixed + QStringList{u"Headset"_s});
     microphones.setCurrentIndex(3);
-    EXPECT_EQ(rig.state->microphone(), MicrophonePreference::device(headset.uid));
-    EXPECT_EQ(stored(u"microphone"_s), headset.uid);
     rig.desktop.devices = {usb};
     emit rig.desktop.devicesChanged();
-    EXPECT_EQ(items(microphones),
-              (QStringList{u"Automatic"_s, u"System Default"_s, u"Yeti"_s, u"Headset (not connected)"_s}));
+    EXPECT_EQ(items(microphones), fixed + QStringList{u"Headset (not connected)"_s});
     EXPECT_EQ(microphones.currentIndex(), 3);
-    EXPECT_EQ(stored(u"microphone"_s), headset.uid);
+    EXPECT_EQ(stored.microphone(), MicrophonePreference::device(headset.uid));
     microphones.setCurrentIndex(1);
-    EXPECT_EQ(stored(u"microphone"_s), u"system"_s);
-    EXPECT_EQ(items(microphones).size(), 3);
+    EXPECT_EQ(stored.microphone(), MicrophonePreference::systemDefault());
+    EXPECT_EQ(items(microphones), fixed);
 
     general.soundsSwitch()->click();
-    EXPECT_FALSE(rig.state->soundsEnabled());
-    EXPECT_EQ(stored(u"sounds"_s), u"false"_s);
+    EXPECT_FALSE(stored.soundsEnabled());
     rig.state->setSoundsEnabled(true);
     EXPECT_TRUE(general.soundsSwitch()->isChecked());
 
@@ -126,7 +117,6 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     EXPECT_TRUE(general.launchAtLogin());
     general.loginSwitch()->click();
     EXPECT_FALSE(windows.loginItem.enabled);
-    EXPECT_FALSE(general.loginError());
     windows.loginItem.failure = u"the autostart folder is read-only"_s;
     general.loginSwitch()->click();
     EXPECT_FALSE(general.launchAtLogin());
@@ -144,22 +134,18 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     // Model: the cleanup choice, and server addresses checked before they are stored.
     window->tabs()->setCurrentIndex(1);
     ModelSettings& model = *window->model();
-    EXPECT_EQ(model.engineStatusLabel()->text(), u"PocketSphinx ready"_s);
     model.cleanupPicker()->setCurrentIndex(1);
-    EXPECT_FALSE(rig.state->aiCleanupEnabled());
-    EXPECT_EQ(stored(u"aiCleanup"_s), u"false"_s);
+    EXPECT_FALSE(stored.aiCleanupEnabled());
     rig.state->setAiCleanupEnabled(true);
     EXPECT_EQ(model.cleanupPicker()->currentText(), u"Language model"_s);
     EXPECT_EQ(model.modelPicker(), nullptr);
     type(*model.addressField(), u"http://192.168.1.5:8080/v1"_s);
     EXPECT_TRUE(model.addressProblemLabel()->isVisible());
     EXPECT_EQ(model.addressProblemLabel()->text(), *Preferences::serverAddressProblem(u"http://192.168.1.5/"_s));
-    EXPECT_EQ(stored(u"languageModelURL"_s), u""_s);
+    EXPECT_EQ(stored.languageModelURL(), QString());
     type(*model.addressField(), u" http://127.0.0.1:8080/v1 "_s);
     EXPECT_FALSE(model.addressProblemLabel()->isVisible());
-    EXPECT_EQ(stored(u"languageModelURL"_s), u"http://127.0.0.1:8080/v1"_s);
-    type(*model.modelField(), u"qwen2.5"_s);
-    EXPECT_EQ(stored(u"languageModelName"_s), u"qwen2.5"_s);
+    EXPECT_EQ(stored.languageModelURL(), u"http://127.0.0.1:8080/v1"_s);
     rig.preferences->setLanguageModelURL(u"http://localhost:11434/v1"_s);
     EXPECT_EQ(model.addressField()->text(), u"http://localhost:11434/v1"_s);
 
@@ -177,21 +163,9 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     EXPECT_FALSE(permissions.accessibilityButton()->isVisible());
 }
 
-// With a language model at hand the model's name can also be picked from those its server lists.
-TEST(SettingsWindow, OffersTheServersModelsWhenThereIsAModel)
-{
-    SessionRig rig;
-    rig.buildAndStart();
-    LocalLanguageModel languageModel;
-    ModelSettings model(*rig.state, &languageModel);
-    ASSERT_NE(model.modelPicker(), nullptr);
-    EXPECT_EQ(model.modelField(), model.modelPicker()->lineEdit());
-    type(*model.modelField(), u" llama3 "_s);
-    EXPECT_EQ(rig.preferences->languageModelName(), u"llama3"_s);
-}
-
 // The speech engine's section: the server's fields only while it is chosen, each written when editing ends, its
-// models offered, and the status line telling how the server is doing once the engine is ready.
+// models offered, and the status line telling how the server is doing once the engine is ready. With a language
+// model at hand, its name can also be picked from those its server lists.
 TEST(SettingsWindow, SpeechServerSettingsFollowTheChoiceAndTheServer)
 {
     test::ScriptedHttpServer scripted;
@@ -201,17 +175,18 @@ TEST(SettingsWindow, SpeechServerSettingsFollowTheChoiceAndTheServer)
     ServerSpeechEngine engine(rig.engine, rig.preferences->speechServer());
     QObject::connect(rig.preferences.get(), &Preferences::speechServerChanged, &engine,
                      [&] { engine.setConfiguration(rig.preferences->speechServer()); });
-    ModelSettings model(*rig.state, nullptr, &engine);
+    LocalLanguageModel languageModel;
+    ModelSettings model(*rig.state, &languageModel, &engine);
     model.show();
-    const auto stored = [&rig](const QString& key) {
-        rig.settings->settings().sync();
-        return QSettings(rig.path(u"settings.ini"_s), QSettings::IniFormat).value(key).toString();
-    };
+    ASSERT_NE(model.modelPicker(), nullptr);
+    EXPECT_EQ(model.modelField(), model.modelPicker()->lineEdit());
+    type(*model.modelField(), u"llama3"_s);
+    EXPECT_EQ(rig.preferences->languageModelName(), u"llama3"_s);
     EXPECT_FALSE(model.speechServerGroup()->isVisible());
 
     model.enginePicker()->setCurrentIndex(1);
     pump();
-    EXPECT_EQ(stored(u"speechEngine"_s), u"server"_s);
+    EXPECT_EQ(rig.preferences->speechEngine(), Preferences::SpeechEngine::server);
     EXPECT_TRUE(model.speechServerGroup()->isVisible());
     EXPECT_EQ(model.engineStatusLabel()->text(), u"Enter the speech server's address \u2014 using PocketSphinx"_s);
     type(*model.speechAddressField(), u"http://10.0.0.2:8080/v1"_s);
@@ -219,7 +194,6 @@ TEST(SettingsWindow, SpeechServerSettingsFollowTheChoiceAndTheServer)
     type(*model.speechKeyField(), u"secret"_s);
     type(*model.speechAddressField(), scripted.baseURL());
     EXPECT_FALSE(model.speechAddressProblemLabel()->isVisible());
-    EXPECT_EQ(stored(u"speechServerURL"_s), scripted.baseURL());
     EXPECT_TRUE(QTest::qWaitFor([&] { return model.engineStatusLabel()->text() == u"Speech server ready"_s; }));
     EXPECT_EQ(scripted.requests("/models").last().header("authorization"), "Bearer secret");
     const auto* picker = qobject_cast<QComboBox*>(model.speechModelField()->parentWidget());
