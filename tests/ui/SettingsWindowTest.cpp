@@ -80,8 +80,7 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
 
     // General: the trigger, with the Fn warning only while Fn is held to dictate.
     GeneralSettings& general = *window->general();
-    EXPECT_EQ(items(*general.triggerPicker()),
-              (QStringList{u"Fn"_s, u"Right Alt"_s, u"Right Super"_s, u"Right Ctrl"_s}));
+    EXPECT_EQ(general.triggerPicker()->count(), 4);
     EXPECT_FALSE(general.fnWarning()->isVisible());
     general.triggerPicker()->setCurrentIndex(0);
     EXPECT_EQ(stored.trigger(), Trigger::fn);
@@ -114,17 +113,15 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
 
     // Launch at login: read when shown; a refusal is explained and the switch shows the real state again.
     EXPECT_TRUE(general.launchAtLogin());
-    general.loginSwitch()->click();
-    EXPECT_FALSE(windows.loginItem.enabled);
-    windows.loginItem.failure = u"the autostart folder is read-only"_s;
-    general.loginSwitch()->click();
-    EXPECT_FALSE(general.launchAtLogin());
-    EXPECT_TRUE(general.loginErrorLabel()->isVisible());
-    EXPECT_EQ(general.loginErrorLabel()->text(), u"Couldn't change login items: the autostart folder is read-only"_s);
-    windows.loginItem.failure.reset();
-    general.loginSwitch()->click();
-    EXPECT_TRUE(windows.loginItem.enabled);
-    EXPECT_FALSE(general.loginErrorLabel()->isVisible());
+    const std::optional<QString> fine, readOnly = u"the autostart folder is read-only"_s;
+    for (const auto& [failure, enabled] : {std::pair{fine, false}, {readOnly, false}, {fine, true}}) {
+        windows.loginItem.failure = failure;
+        general.loginSwitch()->click();
+        EXPECT_EQ(windows.loginItem.enabled, enabled);
+        EXPECT_EQ(general.launchAtLogin(), enabled);
+        EXPECT_EQ(general.loginErrorLabel()->isVisible(), failure.has_value());
+        EXPECT_EQ(general.loginErrorLabel()->text().endsWith(readOnly.value()), failure.has_value());
+    }
     windows.loginItem.enabled = false;
     window->tabs()->setCurrentIndex(1);
     window->tabs()->setCurrentIndex(0);
