@@ -151,7 +151,6 @@ TEST(DictionaryView, AddsEditsDeletesAndFollowsTheFile)
     pump();
     EXPECT_EQ(fileLines(path).last(), u"Supabase DB"_s);
 
-    // Two rows chosen, the Delete key.
     window.activateWindow();
     view.list()->setFocus();
     view.list()->selectionModel()->select(model.index(0), QItemSelectionModel::ClearAndSelect);
@@ -161,7 +160,6 @@ TEST(DictionaryView, AddsEditsDeletesAndFollowsTheFile)
     pump();
     EXPECT_EQ(fileLines(path), (QStringList{u"cloud code -> Claude Code CLI"_s, u"the -> Norva"_s}));
 
-    // A search without a hit, then the file's menu.
     view.searchField()->setText(u" zzz "_s);
     EXPECT_TRUE(shows(view, u"No Results for \u201Czzz\u201D"_s));
     view.searchField()->clear();

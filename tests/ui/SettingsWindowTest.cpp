@@ -44,10 +44,12 @@ void type(QLineEdit& field, const QString& text)
     QTest::keyClick(&field, Qt::Key_Return);
 }
 
-// The settings window over a live session, each control used as a user would, checked against the preferences
-// (which write through to the settings file themselves).
-TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
+// The settings window over a live session with a speech server, each control used as a user would, checked against
+// the preferences (which write through to the settings file themselves).
+TEST(SettingsWindow, WritesEverySettingAndFollowsTheSessionAndTheServer)
 {
+    test::ScriptedHttpServer scripted;
+    scripted.setModelsReply(test::ScriptedHttpServer::modelList({u"whisper-1"_s, u"large-v3"_s}));
     SessionRig rig;
     rig.desktop.trusted = false;
     const AudioInputDevice usb{7, u"alsa_input.usb-yeti"_s, u"Yeti"_s, Transport::usb};
@@ -55,7 +57,13 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     rig.desktop.devices = {usb};
     rig.buildAndStart();
     const Preferences& stored = *rig.preferences;
+    ServerSpeechEngine engine(rig.engine, stored.speechServer());
+    QObject::connect(&stored, &Preferences::speechServerChanged, &engine,
+                     [&] { engine.setConfiguration(stored.speechServer()); });
+    LocalLanguageModel languageModel;
     WindowRig windows(rig);
+    windows.parts.languageModel = &languageModel;
+    windows.parts.speechEngine = &engine;
     windows.loginItem.enabled = true;
 
     // Ctrl+, opens the one settings window; again, or the sidebar's button, only raises it.
@@ -143,41 +151,14 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSession)
     EXPECT_EQ(stored.languageModelURL(), u"http://127.0.0.1:8080/v1"_s);
     rig.preferences->setLanguageModelURL(u"http://localhost:11434/v1"_s);
     EXPECT_EQ(model.addressField()->text(), u"http://localhost:11434/v1"_s);
-
-    // Permissions: the missing grant offers its page until the session notices it was given.
-    window->tabs()->setCurrentIndex(2);
-    PermissionSettings& permissions = *window->permissions();
-    EXPECT_FALSE(permissions.microphoneButton()->isVisible());
-    ASSERT_TRUE(permissions.accessibilityButton()->isVisible());
-    permissions.accessibilityButton()->click();
-    EXPECT_EQ(rig.desktop.opened, QStringList{Permissions::accessibilityPage()});
-    rig.desktop.trusted = true;
-    rig.advance(AppState::accessibilityPollInterval);
-    EXPECT_TRUE(permissions.accessibilityAllowed()->isVisible());
-    EXPECT_FALSE(permissions.accessibilityButton()->isVisible());
-}
-
-// The speech engine's section: the server's fields only while it is chosen, each written when editing ends, its
-// models offered, and the status line telling how the server is doing once the engine is ready. With a language
-// model at hand, its name can also be picked from those its server lists.
-TEST(SettingsWindow, SpeechServerSettingsFollowTheChoiceAndTheServer)
-{
-    test::ScriptedHttpServer scripted;
-    scripted.setModelsReply(test::ScriptedHttpServer::modelList({u"whisper-1"_s, u"large-v3"_s}));
-    SessionRig rig;
-    rig.buildAndStart();
-    ServerSpeechEngine engine(rig.engine, rig.preferences->speechServer());
-    QObject::connect(rig.preferences.get(), &Preferences::speechServerChanged, &engine,
-                     [&] { engine.setConfiguration(rig.preferences->speechServer()); });
-    LocalLanguageModel languageModel;
-    ModelSettings model(*rig.state, &languageModel, &engine);
-    model.show();
+    // With a language model at hand its name is picked from those its server lists, or typed.
     ASSERT_NE(model.modelPicker(), nullptr);
-    EXPECT_EQ(model.modelField(), model.modelPicker()->lineEdit());
     type(*model.modelField(), u"llama3"_s);
-    EXPECT_EQ(rig.preferences->languageModelName(), u"llama3"_s);
-    EXPECT_FALSE(model.speechServerGroup()->isVisible());
+    EXPECT_EQ(stored.languageModelName(), u"llama3"_s);
 
+    // The speech server's fields only while it is chosen, each written when editing ends, its models offered, and
+    // the status line telling how the server is doing once the engine is ready.
+    EXPECT_FALSE(model.speechServerGroup()->isVisible());
     model.enginePicker()->setCurrentIndex(1);
     pump();
     EXPECT_TRUE(model.speechServerGroup()->isVisible());
@@ -204,6 +185,18 @@ TEST(SettingsWindow, SpeechServerSettingsFollowTheChoiceAndTheServer)
     EXPECT_EQ(model.enginePicker()->currentText(), u"PocketSphinx"_s);
     EXPECT_FALSE(model.speechServerGroup()->isVisible());
     EXPECT_EQ(model.engineStatusLabel()->text(), u"PocketSphinx ready"_s);
+
+    // Permissions: the missing grant offers its page until the session notices it was given.
+    window->tabs()->setCurrentIndex(2);
+    PermissionSettings& permissions = *window->permissions();
+    EXPECT_FALSE(permissions.microphoneButton()->isVisible());
+    ASSERT_TRUE(permissions.accessibilityButton()->isVisible());
+    permissions.accessibilityButton()->click();
+    EXPECT_EQ(rig.desktop.opened, QStringList{Permissions::accessibilityPage()});
+    rig.desktop.trusted = true;
+    rig.advance(AppState::accessibilityPollInterval);
+    EXPECT_TRUE(permissions.accessibilityAllowed()->isVisible());
+    EXPECT_FALSE(permissions.accessibilityButton()->isVisible());
 }
 
 } // namespace
