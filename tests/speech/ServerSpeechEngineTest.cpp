@@ -4,14 +4,14 @@
 #include "speech/SpeechServerProtocol.h"
 #include "support/ScriptedHttpServer.h"
 
-#include <QCoroFuture>
-#include <QPromise>
+#include <QCoroThread>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTest>
+#include <QThread>
 
 #include <cmath>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace sayloom {
 namespace {
@@ -34,15 +34,12 @@ public:
     QCoro::Task<QString> transcribe(AudioStream audio, AudioFormat, QStringList, PartialHandler onPartial,
                                     std::stop_token stop) override
     {
-        QPromise<void> promise;
-        QFuture<void> drained = promise.future();
-        promise.start();
-        std::thread([audio = std::move(audio), promise = std::move(promise), stop]() mutable {
+        std::unique_ptr<QThread> reader(QThread::create([&] {
             while (audio.next(stop)) {
             }
-            promise.finish();
-        }).detach();
-        co_await drained;
+        }));
+        reader->start();
+        co_await qCoro(reader.get()).waitForFinished();
         onPartial(fallbackWords);
         co_return fallbackWords;
     }
@@ -68,30 +65,22 @@ AudioStream take(double seconds, std::vector<std::int16_t>* samples = nullptr, d
     return std::move(stream);
 }
 
-ServerSpeechEngine::Configuration server(const QString& url, const QString& model = {}, const QString& language = {},
-                                         const QString& apiKey = {})
-{
-    return {true, url, model, language, apiKey};
-}
+const auto server = [](const QString& url) { return ServerSpeechEngine::Configuration{true, url, {}, {}, {}}; };
 
-QString transcribe(ServerSpeechEngine& engine, AudioStream audio, const QStringList& vocabulary = {},
-                   QStringList* partials = nullptr)
+QString transcribe(
+        ServerSpeechEngine& engine, AudioStream audio, const QStringList& vocabulary = {},
+        TranscriptionEngine::PartialHandler onPartial = [](const QString&) {})
 {
-    return QCoro::waitFor(engine.transcribe(std::move(audio), takeFormat, vocabulary, [partials](const QString& text) {
-        if (partials) {
-            partials->append(text);
-        }
-    }));
+    return QCoro::waitFor(engine.transcribe(std::move(audio), takeFormat, vocabulary, std::move(onPartial)));
 }
 
 // Each field of a request's form as name=value; the file as name:file name;type.
 QByteArrayList fields(const ScriptedHttpServer::Request& request)
 {
     QByteArrayList result;
-    for (const auto& field : request.form()) {
-        result.append(field.fileName.isEmpty()
-                              ? QByteArray(field.name + '=' + field.body)
-                              : QByteArray(field.name + ':' + field.fileName + ';' + field.contentType));
+    for (const auto& f : request.form()) {
+        result.append(f.fileName.isEmpty() ? QByteArray(f.name + '=' + f.body)
+                                           : QByteArray(f.name + ':' + f.fileName + ';' + f.contentType));
     }
     return result;
 }
@@ -102,10 +91,11 @@ TEST(ServerSpeechEngine, SendsTheTakeAsOneMultipartRequest)
     FallbackRecogniser fallback;
     // whisper.cpp answers with a leading space, line breaks and markers for what is not speech.
     scripted.enqueueTranscriptions({Reply{200, R"({"text":" Deploy it to\nSupabase [BLANK_AUDIO] today.\n"})"}});
-    ServerSpeechEngine engine(fallback, server(scripted.baseURL(), u"whisper-1"_s, u"en"_s, u"secret"_s));
+    ServerSpeechEngine engine(fallback, {true, scripted.baseURL(), u"whisper-1"_s, u"en"_s, u"secret"_s});
     std::vector<std::int16_t> samples;
     QStringList partials;
-    EXPECT_EQ(transcribe(engine, take(1.0, &samples), {u"Claude Code"_s, u"Supabase"_s}, &partials),
+    EXPECT_EQ(transcribe(engine, take(1.0, &samples), {u"Claude Code"_s, u"Supabase"_s},
+                         [&](const QString& text) { partials.append(text); }),
               u"Deploy it to Supabase today."_s);
     // The fallback still decodes alongside, for the live words.
     EXPECT_EQ(partials, QStringList{fallbackWords});
@@ -159,8 +149,6 @@ TEST(ServerSpeechEngine, GlossaryKeepsTheMostImportantWordsWithinTheLimit)
 
 TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
 {
-    Reply redirect = ScriptedHttpServer::status(302);
-    redirect.headers = "Location: http://example.com/v1/audio/transcriptions\r\n";
     const struct {
         Reply reply;
         QString text;
@@ -175,7 +163,8 @@ TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
             {Reply{200, R"({"text": "unfinished)"}, QString(), State::failing},
             {Reply{200, R"({"words": "none"})"}, QString(), State::failing},
             // Redirected to another host: not followed.
-            {redirect, QString(), State::failing},
+            {Reply{302, {}, 0ms, Reply::Kind::normal, {}, "Location: http://example.com/v1/audio/transcriptions\r\n"},
+             QString(), State::failing},
     };
     for (const auto& [reply, text, state] : cases) {
         SCOPED_TRACE(reply.status);
@@ -203,70 +192,61 @@ TEST(ServerSpeechEngine, ASilentServerLosesToTheDeadlineAndTheRequestIsAborted)
     ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
     EXPECT_EQ(ServerSpeechEngine::deadline(60s), 15s);
 
-    const auto start = std::chrono::steady_clock::now();
+    QElapsedTimer clock;
+    clock.start();
     EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, 3500ms);
-    EXPECT_LT(waited, 4500ms);
+    EXPECT_GE(clock.elapsed(), 3500);
+    EXPECT_LT(clock.elapsed(), 4500);
     EXPECT_TRUE(QTest::qWaitFor([&] { return scripted.closedConnections() >= 1; }, 2000));
     EXPECT_EQ(engine.serverState(), State::failing);
 }
 
-TEST(ServerSpeechEngine, OnlyLoudEnoughTakesGoToAServerOnThisComputer)
+// Takes go to a server only while its last check found it up, never to one off this computer, and only when loud
+// enough: too short, digital silence, and room noise at about -53 dBFS make servers make up words.
+TEST(ServerSpeechEngine, ChecksTheServerBeforeSendingTakes)
 {
     ScriptedHttpServer scripted;
     FallbackRecogniser fallback;
-    {
-        ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
-        // Too short, digital silence, and room noise at about -53 dBFS: servers make up words for these.
-        for (const double amplitude : {8000.0, 0.0, 100.0}) {
-            EXPECT_EQ(transcribe(engine, take(amplitude > 1000 ? 0.25 : 1.0, nullptr, amplitude)), fallbackWords);
-        }
-        EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 0);
-    }
-
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const QString refused = u"http://127.0.0.1:%1/v1"_s.arg(closed.serverPort());
+    const QString here = scripted.baseURL(), hello = u"Hello from the server."_s,
+                  refused = u"http://127.0.0.1:%1/v1"_s.arg(closed.serverPort());
     closed.close();
-    const std::pair<QString, State> addresses[] = {
-            {refused, State::notRunning},
-            {u"http://0.0.0.0:%1/v1"_s.arg(closed.serverPort()), State::notSetUp},
-            {u"http://192.168.1.20:8080/v1"_s, State::notSetUp},
-            {u"http://127.0.0.1.example.com/v1"_s, State::notSetUp},
-    };
-    for (const auto& [address, state] : addresses) {
-        SCOPED_TRACE(address.toStdString());
-        ServerSpeechEngine engine(fallback, server(address));
-        QCoro::waitFor(engine.prepare());
-        EXPECT_EQ(engine.serverState(), state);
-        EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
-    }
-}
-
-TEST(ServerSpeechEngine, ChecksTheServerAndFollowsItsSettings)
-{
-    ScriptedHttpServer scripted;
-    FallbackRecogniser fallback;
+    const Reply listed = ScriptedHttpServer::modelList({u"first"_s}), up = ScriptedHttpServer::status(200),
+                missing = ScriptedHttpServer::status(404), busy = ScriptedHttpServer::status(503);
     const struct {
+        QString address;
         Reply models;
         Reply health;
         State state;
-    } answers[] = {
-            {ScriptedHttpServer::modelList({u"first"_s}), ScriptedHttpServer::status(500), State::ready},
-            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(200), State::ready},
-            {ScriptedHttpServer::status(503), ScriptedHttpServer::status(200), State::loading},
-            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(503), State::loading},
-            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(404), State::failing},
+        QString text = fallbackWords;
+        double seconds = 0.5, amplitude = 8000;
+    } rows[] = {
+            {here, listed, ScriptedHttpServer::status(500), State::ready, hello},
+            {here, missing, up, State::ready, hello},
+            {here, listed, up, State::ready, fallbackWords, 0.25},
+            {here, listed, up, State::ready, fallbackWords, 1.0, 0.0},
+            {here, listed, up, State::ready, fallbackWords, 1.0, 100.0},
+            {here, busy, up, State::loading},
+            {here, missing, busy, State::loading},
+            {here, missing, missing, State::failing},
+            {refused, up, up, State::notRunning},
+            {u"http://0.0.0.0:%1/v1"_s.arg(closed.serverPort()), up, up, State::notSetUp},
+            {u"http://192.168.1.20:8080/v1"_s, up, up, State::notSetUp},
+            {u"http://127.0.0.1.example.com/v1"_s, up, up, State::notSetUp},
     };
-    for (const auto& [models, health, state] : answers) {
+    for (const auto& [address, models, health, state, text, seconds, amplitude] : rows) {
+        SCOPED_TRACE(testing::Message() << address.toStdString() << ' ' << int(state) << ' ' << seconds << ' '
+                                        << amplitude);
         scripted.setModelsReply(models);
         scripted.setHealthReply(health);
-        ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
+        ServerSpeechEngine engine(fallback, server(address));
         EXPECT_EQ(QCoro::waitFor(engine.probe()), state);
         EXPECT_EQ(engine.serverState(), state);
+        EXPECT_EQ(transcribe(engine, take(seconds, nullptr, amplitude)), text);
     }
     EXPECT_EQ(scripted.requests("/health").size(), 3);
+    EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 2);
 }
 
 } // namespace
