@@ -6,7 +6,6 @@
 
 #include <QCoroThread>
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTest>
 #include <QThread>
 
@@ -48,15 +47,14 @@ public:
 // `seconds` of a 440 Hz tone at 16 kHz in 100 ms chunks, as an ended stream; `amplitude` 0 is digital silence.
 AudioStream take(double seconds, std::vector<std::int16_t>* samples = nullptr, double amplitude = 8000)
 {
-    auto [stream, continuation] = AudioStream::make();
     std::vector<std::int16_t> all(std::size_t(seconds * 16000));
     for (std::size_t i = 0; i < all.size(); ++i) {
         all[i] = std::int16_t(std::lround(amplitude * std::sin(2 * M_PI * 440 * double(i) / 16000)));
-        if (i % 1600 == 1599 || i + 1 == all.size()) {
-            const auto start = all.begin() + qsizetype(i - i % 1600);
-            continuation.yield(
-                    {std::make_shared<AudioBuffer>(takeFormat, std::vector(start, start + qsizetype(i % 1600 + 1)))});
-        }
+    }
+    auto [stream, continuation] = AudioStream::make();
+    for (auto at = all.begin(), to = at; at < all.end(); at = to) {
+        to = all.end() - at > 1600 ? at + 1600 : all.end();
+        continuation.yield({std::make_shared<AudioBuffer>(takeFormat, std::vector(at, to))});
     }
     continuation.finish();
     if (samples) {
@@ -100,7 +98,6 @@ TEST(ServerSpeechEngine, SendsTheTakeAsOneMultipartRequest)
     // The fallback still decodes alongside, for the live words.
     EXPECT_EQ(partials, QStringList{fallbackWords});
     EXPECT_EQ(engine.lastTakeSource(), u"Speech server (whisper-1)"_s);
-    EXPECT_EQ(engine.serverState(), State::ready);
 
     const auto requests = scripted.requests("/audio/transcriptions");
     ASSERT_EQ(requests.size(), 1);
@@ -200,11 +197,7 @@ TEST(ServerSpeechEngine, ChecksTheServerBeforeSendingTakes)
 {
     ScriptedHttpServer scripted;
     FallbackRecogniser fallback;
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const QString here = scripted.baseURL(), hello = u"Hello from the server."_s,
-                  refused = u"http://127.0.0.1:%1/v1"_s.arg(closed.serverPort());
-    closed.close();
+    const QString here = scripted.baseURL(), hello = u"Hello from the server."_s;
     const Reply listed = ScriptedHttpServer::modelList({u"first"_s}), up = ScriptedHttpServer::status(200),
                 missing = ScriptedHttpServer::status(404), busy = ScriptedHttpServer::status(503);
     const struct {
@@ -223,14 +216,14 @@ TEST(ServerSpeechEngine, ChecksTheServerBeforeSendingTakes)
             {here, busy, up, State::loading},
             {here, missing, busy, State::loading},
             {here, missing, missing, State::failing},
-            {refused, up, up, State::notRunning},
-            {u"http://0.0.0.0:%1/v1"_s.arg(closed.serverPort()), up, up, State::notSetUp},
+            // Nothing listens on a privileged port here.
+            {u"http://127.0.0.1:1/v1"_s, up, up, State::notRunning},
+            {u"http://0.0.0.0:1/v1"_s, up, up, State::notSetUp},
             {u"http://192.168.1.20:8080/v1"_s, up, up, State::notSetUp},
             {u"http://127.0.0.1.example.com/v1"_s, up, up, State::notSetUp},
     };
     for (const auto& [address, models, health, state, text, seconds, amplitude] : rows) {
-        SCOPED_TRACE(testing::Message() << address.toStdString() << ' ' << int(state) << ' ' << seconds << ' '
-                                        << amplitude);
+        SCOPED_TRACE(testing::Message() << address.toStdString() << ' ' << seconds << " s at " << amplitude);
         scripted.setModelsReply(models);
         scripted.setHealthReply(health);
         ServerSpeechEngine engine(fallback, server(address));
