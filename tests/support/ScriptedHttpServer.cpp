@@ -210,11 +210,6 @@ void ScriptedHttpServer::enqueueTranscriptions(const QList<Reply>& replies)
     m_state->transcriptionReplies.append(replies);
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::transcription(const QString& text)
-{
-    return Reply{200, QJsonDocument(QJsonObject{{u"text"_s, text}}).toJson(QJsonDocument::Compact)};
-}
-
 int ScriptedHttpServer::closedConnections() const
 {
     return m_state->closedConnections;

@@ -77,7 +77,10 @@ public:
     void setHealthReply(Reply reply);
     // Transcription replies, taken in order.
     void enqueueTranscriptions(const QList<Reply>& replies);
-    static Reply transcription(const QString& text);
+    static Reply transcription(const QString& text)
+    {
+        return Reply{200, QJsonDocument(QJsonObject{{QStringLiteral("text"), text}}).toJson(QJsonDocument::Compact)};
+    }
     // Chat replies, taken in order.
     void enqueue(const QList<Reply>& replies);
     void enqueue(const Reply& reply) { enqueue(QList<Reply>{reply}); }
