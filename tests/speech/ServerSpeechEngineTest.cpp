@@ -2,6 +2,7 @@
 
 #include "audio/AudioBuffer.h"
 #include "speech/SpeechServerProtocol.h"
+#include "support/Printers.h"
 #include "support/ScriptedHttpServer.h"
 
 #include <QCoroThread>
