@@ -2,16 +2,16 @@
 
 #include "audio/AudioBuffer.h"
 #include "speech/SpeechServerProtocol.h"
+#include "support/Printers.h"
 #include "support/ScriptedHttpServer.h"
 
-#include <QCoroFuture>
-#include <QPromise>
-#include <QTcpServer>
+#include <QCoroThread>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 
 #include <cmath>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace sayloom {
 namespace {
@@ -34,15 +34,12 @@ public:
     QCoro::Task<QString> transcribe(AudioStream audio, AudioFormat, QStringList, PartialHandler onPartial,
                                     std::stop_token stop) override
     {
-        QPromise<void> promise;
-        QFuture<void> drained = promise.future();
-        promise.start();
-        std::thread([audio = std::move(audio), promise = std::move(promise), stop]() mutable {
+        std::unique_ptr<QThread> reader(QThread::create([&] {
             while (audio.next(stop)) {
             }
-            promise.finish();
-        }).detach();
-        co_await drained;
+        }));
+        reader->start();
+        co_await qCoro(reader.get()).waitForFinished();
         onPartial(fallbackWords);
         co_return fallbackWords;
     }
@@ -51,15 +48,14 @@ public:
 // `seconds` of a 440 Hz tone at 16 kHz in 100 ms chunks, as an ended stream; `amplitude` 0 is digital silence.
 AudioStream take(double seconds, std::vector<std::int16_t>* samples = nullptr, double amplitude = 8000)
 {
-    auto [stream, continuation] = AudioStream::make();
     std::vector<std::int16_t> all(std::size_t(seconds * 16000));
     for (std::size_t i = 0; i < all.size(); ++i) {
         all[i] = std::int16_t(std::lround(amplitude * std::sin(2 * M_PI * 440 * double(i) / 16000)));
-        if (i % 1600 == 1599 || i + 1 == all.size()) {
-            const auto start = all.begin() + qsizetype(i - i % 1600);
-            continuation.yield(
-                    {std::make_shared<AudioBuffer>(takeFormat, std::vector(start, start + qsizetype(i % 1600 + 1)))});
-        }
+    }
+    auto [stream, continuation] = AudioStream::make();
+    for (auto at = all.begin(), to = at; at < all.end(); at = to) {
+        to = all.end() - at > 1600 ? at + 1600 : all.end();
+        continuation.yield({std::make_shared<AudioBuffer>(takeFormat, std::vector(at, to))});
     }
     continuation.finish();
     if (samples) {
@@ -68,30 +64,22 @@ AudioStream take(double seconds, std::vector<std::int16_t>* samples = nullptr, d
     return std::move(stream);
 }
 
-ServerSpeechEngine::Configuration server(const QString& url, const QString& model = {}, const QString& language = {},
-                                         const QString& apiKey = {})
-{
-    return {true, url, model, language, apiKey};
-}
+const auto server = [](const QString& url) { return ServerSpeechEngine::Configuration{true, url, {}, {}, {}}; };
 
-QString transcribe(ServerSpeechEngine& engine, AudioStream audio, const QStringList& vocabulary = {},
-                   QStringList* partials = nullptr)
+QString transcribe(
+        ServerSpeechEngine& engine, AudioStream audio, const QStringList& vocabulary = {},
+        TranscriptionEngine::PartialHandler onPartial = [](const QString&) {})
 {
-    return QCoro::waitFor(engine.transcribe(std::move(audio), takeFormat, vocabulary, [partials](const QString& text) {
-        if (partials) {
-            partials->append(text);
-        }
-    }));
+    return QCoro::waitFor(engine.transcribe(std::move(audio), takeFormat, vocabulary, std::move(onPartial)));
 }
 
 // Each field of a request's form as name=value; the file as name:file name;type.
 QByteArrayList fields(const ScriptedHttpServer::Request& request)
 {
     QByteArrayList result;
-    for (const auto& field : request.form()) {
-        result.append(field.fileName.isEmpty()
-                              ? QByteArray(field.name + '=' + field.body)
-                              : QByteArray(field.name + ':' + field.fileName + ';' + field.contentType));
+    for (const auto& f : request.form()) {
+        result.append(f.fileName.isEmpty() ? QByteArray(f.name + '=' + f.body)
+                                           : QByteArray(f.name + ':' + f.fileName + ';' + f.contentType));
     }
     return result;
 }
@@ -102,15 +90,15 @@ TEST(ServerSpeechEngine, SendsTheTakeAsOneMultipartRequest)
     FallbackRecogniser fallback;
     // whisper.cpp answers with a leading space, line breaks and markers for what is not speech.
     scripted.enqueueTranscriptions({Reply{200, R"({"text":" Deploy it to\nSupabase [BLANK_AUDIO] today.\n"})"}});
-    ServerSpeechEngine engine(fallback, server(scripted.baseURL(), u"whisper-1"_s, u"en"_s, u"secret"_s));
+    ServerSpeechEngine engine(fallback, {true, scripted.baseURL(), u"whisper-1"_s, u"en"_s, u"secret"_s});
     std::vector<std::int16_t> samples;
     QStringList partials;
-    EXPECT_EQ(transcribe(engine, take(1.0, &samples), {u"Claude Code"_s, u"Supabase"_s}, &partials),
+    EXPECT_EQ(transcribe(engine, take(1.0, &samples), {u"Claude Code"_s, u"Supabase"_s},
+                         [&](const QString& text) { partials.append(text); }),
               u"Deploy it to Supabase today."_s);
     // The fallback still decodes alongside, for the live words.
     EXPECT_EQ(partials, QStringList{fallbackWords});
     EXPECT_EQ(engine.lastTakeSource(), u"Speech server (whisper-1)"_s);
-    EXPECT_EQ(engine.serverState(), State::ready);
 
     const auto requests = scripted.requests("/audio/transcriptions");
     ASSERT_EQ(requests.size(), 1);
@@ -159,8 +147,7 @@ TEST(ServerSpeechEngine, GlossaryKeepsTheMostImportantWordsWithinTheLimit)
 
 TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
 {
-    Reply redirect = ScriptedHttpServer::status(302);
-    redirect.headers = "Location: http://example.com/v1/audio/transcriptions\r\n";
+    EXPECT_EQ(ServerSpeechEngine::deadline(60s), 15s);
     const struct {
         Reply reply;
         QString text;
@@ -174,18 +161,28 @@ TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
             {ScriptedHttpServer::status(503), QString(), State::loading},
             {Reply{200, R"({"text": "unfinished)"}, QString(), State::failing},
             {Reply{200, R"({"words": "none"})"}, QString(), State::failing},
+            // Unanswered: the take's deadline is kept and the request aborted.
+            {ScriptedHttpServer::kind(Reply::Kind::silent), QString(), State::failing},
             // Redirected to another host: not followed.
-            {redirect, QString(), State::failing},
+            {Reply{302, {}, 0ms, Reply::Kind::normal, {}, "Location: http://example.com/v1/audio/transcriptions\r\n"},
+             QString(), State::failing},
     };
     for (const auto& [reply, text, state] : cases) {
-        SCOPED_TRACE(reply.status);
+        SCOPED_TRACE(testing::Message() << "status " << reply.status << ", kind " << int(reply.kind));
         ScriptedHttpServer scripted;
         FallbackRecogniser fallback;
         scripted.enqueueTranscriptions({reply});
         ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
         const bool fails = state != State::ready;
+        QElapsedTimer clock;
+        clock.start();
         EXPECT_EQ(transcribe(engine, take(0.5)), fails ? fallbackWords : text);
+        EXPECT_LT(clock.elapsed(), 4500);
         EXPECT_EQ(engine.serverState(), state);
+        if (reply.kind == Reply::Kind::silent) {
+            EXPECT_GE(clock.elapsed(), 3500);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return scripted.closedConnections() >= 1; }, 2000));
+        }
         if (fails) {
             EXPECT_TRUE(engine.lastTakeSource().startsWith(u"PocketSphinx (speech server: "_s));
             // A failing server is left alone for a while rather than asked again at every take.
@@ -195,78 +192,48 @@ TEST(ServerSpeechEngine, UsesTheAnswerOrFallsBackOnEveryKindOfFailure)
     }
 }
 
-TEST(ServerSpeechEngine, ASilentServerLosesToTheDeadlineAndTheRequestIsAborted)
+// Takes go to a server only while its last check found it up, never to one off this computer, and only when loud
+// enough: too short, digital silence, and room noise at about -53 dBFS make servers make up words.
+TEST(ServerSpeechEngine, ChecksTheServerBeforeSendingTakes)
 {
     ScriptedHttpServer scripted;
     FallbackRecogniser fallback;
-    scripted.enqueueTranscriptions({ScriptedHttpServer::kind(Reply::Kind::silent)});
-    ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
-    EXPECT_EQ(ServerSpeechEngine::deadline(60s), 15s);
-
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, 3500ms);
-    EXPECT_LT(waited, 4500ms);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scripted.closedConnections() >= 1; }, 2000));
-    EXPECT_EQ(engine.serverState(), State::failing);
-}
-
-TEST(ServerSpeechEngine, OnlyLoudEnoughTakesGoToAServerOnThisComputer)
-{
-    ScriptedHttpServer scripted;
-    FallbackRecogniser fallback;
-    {
-        ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
-        // Too short, digital silence, and room noise at about -53 dBFS: servers make up words for these.
-        for (const double amplitude : {8000.0, 0.0, 100.0}) {
-            EXPECT_EQ(transcribe(engine, take(amplitude > 1000 ? 0.25 : 1.0, nullptr, amplitude)), fallbackWords);
-        }
-        EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 0);
-    }
-
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
-    const QString refused = u"http://127.0.0.1:%1/v1"_s.arg(closed.serverPort());
-    closed.close();
-    const std::pair<QString, State> addresses[] = {
-            {refused, State::notRunning},
-            {u"http://0.0.0.0:%1/v1"_s.arg(closed.serverPort()), State::notSetUp},
-            {u"http://192.168.1.20:8080/v1"_s, State::notSetUp},
-            {u"http://127.0.0.1.example.com/v1"_s, State::notSetUp},
-    };
-    for (const auto& [address, state] : addresses) {
-        SCOPED_TRACE(address.toStdString());
-        ServerSpeechEngine engine(fallback, server(address));
-        QCoro::waitFor(engine.prepare());
-        EXPECT_EQ(engine.serverState(), state);
-        EXPECT_EQ(transcribe(engine, take(0.5)), fallbackWords);
-    }
-}
-
-TEST(ServerSpeechEngine, ChecksTheServerAndFollowsItsSettings)
-{
-    ScriptedHttpServer scripted;
-    FallbackRecogniser fallback;
+    const QString here = scripted.baseURL(), hello = u"Hello from the server."_s;
+    const Reply listed = ScriptedHttpServer::modelList({u"first"_s}), up = ScriptedHttpServer::status(200),
+                missing = ScriptedHttpServer::status(404), busy = ScriptedHttpServer::status(503);
     const struct {
+        QString address;
         Reply models;
         Reply health;
         State state;
-    } answers[] = {
-            {ScriptedHttpServer::modelList({u"first"_s}), ScriptedHttpServer::status(500), State::ready},
-            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(200), State::ready},
-            {ScriptedHttpServer::status(503), ScriptedHttpServer::status(200), State::loading},
-            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(503), State::loading},
-            {ScriptedHttpServer::status(404), ScriptedHttpServer::status(404), State::failing},
+        QString text = fallbackWords;
+        double seconds = 0.5, amplitude = 8000;
+    } rows[] = {
+            {here, listed, ScriptedHttpServer::status(500), State::ready, hello},
+            {here, missing, up, State::ready, hello},
+            {here, listed, up, State::ready, fallbackWords, 0.25},
+            {here, listed, up, State::ready, fallbackWords, 1.0, 0.0},
+            {here, listed, up, State::ready, fallbackWords, 1.0, 100.0},
+            {here, busy, up, State::loading},
+            {here, missing, busy, State::loading},
+            {here, missing, missing, State::failing},
+            // Nothing listens on a privileged port here.
+            {u"http://127.0.0.1:1/v1"_s, up, up, State::notRunning},
+            {u"http://0.0.0.0:1/v1"_s, up, up, State::notSetUp},
+            {u"http://192.168.1.20:8080/v1"_s, up, up, State::notSetUp},
+            {u"http://127.0.0.1.example.com/v1"_s, up, up, State::notSetUp},
     };
-    for (const auto& [models, health, state] : answers) {
+    for (const auto& [address, models, health, state, text, seconds, amplitude] : rows) {
+        SCOPED_TRACE(testing::Message() << address.toStdString() << ' ' << seconds << " s at " << amplitude);
         scripted.setModelsReply(models);
         scripted.setHealthReply(health);
-        ServerSpeechEngine engine(fallback, server(scripted.baseURL()));
+        ServerSpeechEngine engine(fallback, server(address));
         EXPECT_EQ(QCoro::waitFor(engine.probe()), state);
         EXPECT_EQ(engine.serverState(), state);
+        EXPECT_EQ(transcribe(engine, take(seconds, nullptr, amplitude)), text);
     }
     EXPECT_EQ(scripted.requests("/health").size(), 3);
+    EXPECT_EQ(scripted.requests("/audio/transcriptions").size(), 2);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
@@ -11,6 +10,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <sys/socket.h>
@@ -27,7 +27,6 @@ struct ScriptedHttpServer::State {
     QList<Reply> transcriptionReplies;
     QList<Request> requests;
     std::atomic<int> closedConnections = 0;
-    quint16 port = 0;
     std::unique_ptr<QThread> thread;
 
     Reply replyFor(const Request& request)
@@ -116,12 +115,8 @@ void serve(QTcpSocket* socket, ScriptedHttpServer::State* state)
 
 QByteArray ScriptedHttpServer::Request::header(const QByteArray& name) const
 {
-    for (const auto& [key, value] : headers) {
-        if (key == name.toLower()) {
-            return value;
-        }
-    }
-    return {};
+    const auto found = std::find_if(headers.begin(), headers.end(), [&](auto& h) { return h.first == name.toLower(); });
+    return found == headers.end() ? QByteArray() : found->second;
 }
 
 QList<ScriptedHttpServer::FormField> ScriptedHttpServer::Request::form() const
@@ -147,19 +142,12 @@ QList<ScriptedHttpServer::FormField> ScriptedHttpServer::Request::form() const
     return fields;
 }
 
-QJsonObject ScriptedHttpServer::Request::json() const
-{
-    return QJsonDocument::fromJson(body).object();
-}
-
 QString ScriptedHttpServer::Request::message(const QString& role) const
 {
-    for (const QJsonValue& message : json().value(u"messages").toArray()) {
-        if (message.toObject().value(u"role").toString() == role) {
-            return message.toObject().value(u"content").toString();
-        }
-    }
-    return {};
+    const QJsonArray messages = json().value(u"messages").toArray();
+    const auto found = std::find_if(messages.begin(), messages.end(),
+                                    [&](const QJsonValue& message) { return message[u"role"] == role; });
+    return found == messages.end() ? QString() : (*found)[u"content"].toString();
 }
 
 ScriptedHttpServer::ScriptedHttpServer()
@@ -178,7 +166,7 @@ ScriptedHttpServer::ScriptedHttpServer()
         QEventLoop().exec();
     }));
     m_state->thread->start();
-    m_state->port = listening.get_future().get();
+    m_port = listening.get_future().get();
 }
 
 ScriptedHttpServer::~ScriptedHttpServer()
@@ -187,30 +175,12 @@ ScriptedHttpServer::~ScriptedHttpServer()
     m_state->thread->wait();
 }
 
-QString ScriptedHttpServer::baseURL() const
-{
-    return u"http://127.0.0.1:%1/v1"_s.arg(m_state->port);
-}
-
 ScriptedHttpServer::Reply ScriptedHttpServer::answer(const QString& content, std::chrono::milliseconds delay)
 {
     const QJsonObject message{{u"role"_s, u"assistant"_s}, {u"content"_s, content}};
-    const QJsonObject body{
-            {u"object"_s, u"chat.completion"_s},
-            {u"choices"_s,
-             QJsonArray{QJsonObject{{u"index"_s, 0}, {u"message"_s, message}, {u"finish_reason"_s, u"stop"_s}}}},
-    };
+    const QJsonObject choice{{u"index"_s, 0}, {u"message"_s, message}, {u"finish_reason"_s, u"stop"_s}};
+    const QJsonObject body{{u"object"_s, u"chat.completion"_s}, {u"choices"_s, QJsonArray{choice}}};
     return Reply{200, QJsonDocument(body).toJson(QJsonDocument::Compact), delay};
-}
-
-ScriptedHttpServer::Reply ScriptedHttpServer::status(int status, const QByteArray& body)
-{
-    return Reply{status, body};
-}
-
-ScriptedHttpServer::Reply ScriptedHttpServer::kind(Reply::Kind kind)
-{
-    return Reply{200, {}, {}, kind};
 }
 
 ScriptedHttpServer::Reply ScriptedHttpServer::modelList(const QStringList& models)
@@ -240,23 +210,6 @@ void ScriptedHttpServer::enqueueTranscriptions(const QList<Reply>& replies)
     m_state->transcriptionReplies.append(replies);
 }
 
-ScriptedHttpServer::Reply ScriptedHttpServer::transcription(const QString& text)
-{
-    return Reply{200, QJsonDocument(QJsonObject{{u"text"_s, text}}).toJson(QJsonDocument::Compact)};
-}
-
-QList<ScriptedHttpServer::Request> ScriptedHttpServer::requests(const QByteArray& pathEnd) const
-{
-    const QMutexLocker lock(&m_state->mutex);
-    QList<Request> result;
-    for (const Request& request : m_state->requests) {
-        if (request.path.endsWith(pathEnd)) {
-            result.append(request);
-        }
-    }
-    return result;
-}
-
 int ScriptedHttpServer::closedConnections() const
 {
     return m_state->closedConnections;
@@ -268,15 +221,11 @@ void ScriptedHttpServer::enqueue(const QList<Reply>& replies)
     m_state->chatReplies.append(replies);
 }
 
-QList<ScriptedHttpServer::Request> ScriptedHttpServer::chatCompletions(bool prewarm) const
+QList<ScriptedHttpServer::Request> ScriptedHttpServer::matching(const std::function<bool(const Request&)>& wanted) const
 {
     const QMutexLocker lock(&m_state->mutex);
     QList<Request> result;
-    for (const Request& request : m_state->requests) {
-        if (request.path.endsWith("/chat/completions") && request.isPrewarm() == prewarm) {
-            result.append(request);
-        }
-    }
+    std::copy_if(m_state->requests.begin(), m_state->requests.end(), std::back_inserter(result), wanted);
     return result;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace sayloom::test {
@@ -50,7 +52,7 @@ public:
         QByteArray header(const QByteArray& name) const;
         // The parts of a multipart/form-data body, in order; empty for another body.
         QList<FormField> form() const;
-        QJsonObject json() const;
+        QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
         // The content of the message with this role, or a null string.
         QString message(const QString& role) const;
         bool isPrewarm() const { return message(QStringLiteral("user")).isNull(); }
@@ -61,13 +63,12 @@ public:
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
 
-    // http://127.0.0.1:PORT/v1
-    QString baseURL() const;
+    QString baseURL() const { return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_port); }
 
     // A chat answer whose message content is `content`.
     static Reply answer(const QString& content, std::chrono::milliseconds delay = {});
-    static Reply status(int status, const QByteArray& body = {});
-    static Reply kind(Reply::Kind kind);
+    static Reply status(int status, const QByteArray& body = {}) { return Reply{status, body}; }
+    static Reply kind(Reply::Kind kind) { return Reply{200, {}, {}, kind}; }
 
     // The reply to GET /v1/models; by default a list naming "test-model".
     void setModelsReply(Reply reply);
@@ -76,7 +77,10 @@ public:
     void setHealthReply(Reply reply);
     // Transcription replies, taken in order.
     void enqueueTranscriptions(const QList<Reply>& replies);
-    static Reply transcription(const QString& text);
+    static Reply transcription(const QString& text)
+    {
+        return Reply{200, QJsonDocument(QJsonObject{{QStringLiteral("text"), text}}).toJson(QJsonDocument::Compact)};
+    }
     // Chat replies, taken in order.
     void enqueue(const QList<Reply>& replies);
     void enqueue(const Reply& reply) { enqueue(QList<Reply>{reply}); }
@@ -85,16 +89,26 @@ public:
     QList<Request> chatRequests() const { return chatCompletions(false); }
     QList<Request> prewarmRequests() const { return chatCompletions(true); }
     // Every request whose path ends in `pathEnd`, in the order received.
-    QList<Request> requests(const QByteArray& pathEnd) const;
+    QList<Request> requests(const QByteArray& pathEnd) const
+    {
+        return matching([&](const Request& request) { return request.path.endsWith(pathEnd); });
+    }
     // Connections the client closed (or aborted) so far.
     int closedConnections() const;
 
     struct State;
 
 private:
-    QList<Request> chatCompletions(bool prewarm) const;
+    QList<Request> matching(const std::function<bool(const Request&)>& wanted) const;
+    QList<Request> chatCompletions(bool prewarm) const
+    {
+        return matching([&](const Request& request) {
+            return request.path.endsWith("/chat/completions") && request.isPrewarm() == prewarm;
+        });
+    }
 
     std::unique_ptr<State> m_state;
+    quint16 m_port = 0;
 };
 
 } // namespace sayloom::test
