@@ -1,6 +1,6 @@
 #include "desktop/x11/X11ActiveWindow.h"
 
-#include "desktop/x11/DesktopEntryNames.h"
+#include "desktop/DesktopEntryNames.h"
 #include "desktop/x11/X11Connection.h"
 
 #include <QCoreApplication>

@@ -3,12 +3,11 @@
 #include "desktop/x11/X11ClipboardClock.h"
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
+#include "desktop/x11/X11PasteClipboard.h"
 
 #include <QClipboard>
 #include <QCoroTimer>
 #include <QGuiApplication>
-#include <QMimeData>
-#include <QPointer>
 #include <QTimer>
 
 #include <cstdlib>
@@ -17,115 +16,6 @@
 namespace sayloom {
 
 namespace {
-
-using PasteKeys = X11TextInserter::PasteKeys;
-
-struct Terminal {
-    const char* windowClass;
-    PasteKeys keys;
-};
-
-// Terminal emulators by WM_CLASS instance or class (either matches, without case). Ctrl+V reaches the shell as a
-// literal ^V there, so they paste with Ctrl+Shift+V; xterm and rxvt paste PRIMARY with Shift+Insert.
-constexpr Terminal terminals[] = {
-        {"gnome-terminal-server", PasteKeys::controlShiftV},
-        {"gnome-terminal", PasteKeys::controlShiftV},
-        {"org.gnome.Console", PasteKeys::controlShiftV},
-        {"kgx", PasteKeys::controlShiftV},
-        {"org.gnome.Ptyxis", PasteKeys::controlShiftV},
-        {"ptyxis", PasteKeys::controlShiftV},
-        {"konsole", PasteKeys::controlShiftV},
-        {"yakuake", PasteKeys::controlShiftV},
-        {"xfce4-terminal", PasteKeys::controlShiftV},
-        {"mate-terminal", PasteKeys::controlShiftV},
-        {"lxterminal", PasteKeys::controlShiftV},
-        {"qterminal", PasteKeys::controlShiftV},
-        {"tilix", PasteKeys::controlShiftV},
-        {"terminator", PasteKeys::controlShiftV},
-        {"guake", PasteKeys::controlShiftV},
-        {"tilda", PasteKeys::controlShiftV},
-        {"sakura", PasteKeys::controlShiftV},
-        {"terminology", PasteKeys::controlShiftV},
-        {"alacritty", PasteKeys::controlShiftV},
-        {"kitty", PasteKeys::controlShiftV},
-        {"org.wezfurlong.wezterm", PasteKeys::controlShiftV},
-        {"wezterm", PasteKeys::controlShiftV},
-        {"com.mitchellh.ghostty", PasteKeys::controlShiftV},
-        {"foot", PasteKeys::controlShiftV},
-        {"footclient", PasteKeys::controlShiftV},
-        {"st", PasteKeys::controlShiftV},
-        {"st-256color", PasteKeys::controlShiftV},
-        {"cool-retro-term", PasteKeys::controlShiftV},
-        {"deepin-terminal", PasteKeys::controlShiftV},
-        {"x-terminal-emulator", PasteKeys::controlShiftV},
-        {"xterm", PasteKeys::shiftInsert},
-        {"uxterm", PasteKeys::shiftInsert},
-        {"urxvt", PasteKeys::shiftInsert},
-        {"rxvt", PasteKeys::shiftInsert},
-        {"rxvt-unicode", PasteKeys::shiftInsert},
-};
-
-// Formats that describe the clipboard rather than carry its content, or that Qt builds from the image formats.
-bool isBookkeeping(const QString& format)
-{
-    return format == u"TARGETS" || format == u"MULTIPLE" || format == u"TIMESTAMP" || format == u"SAVE_TARGETS" ||
-           format == u"application/x-qt-image";
-}
-
-// Every format with data, copied as bytes, so the copy no longer depends on the program that offered it. Nothing
-// when the clipboard holds nothing. Each format is a request to the program that copied; one that does not answer
-// costs Qt's clipboard timeout once, not once per format.
-std::unique_ptr<QMimeData> snapshot(QClipboard& clipboard, QClipboard::Mode mode)
-{
-    const QMimeData* current = clipboard.mimeData(mode);
-    if (!current) {
-        return nullptr;
-    }
-    constexpr std::chrono::milliseconds patience{1000};
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    auto copy = std::make_unique<QMimeData>();
-    for (const QString& format : current->formats()) {
-        if (isBookkeeping(format)) {
-            continue;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            qCWarning(lcX11, "The program that owns the clipboard answers too slowly; only part of it is kept");
-            break;
-        }
-        const QByteArray bytes = current->data(format);
-        if (!bytes.isEmpty()) {
-            copy->setData(format, bytes);
-        }
-    }
-    return copy->formats().isEmpty() ? nullptr : std::move(copy);
-}
-
-// The text as plain text (UTF8_STRING and text/plain;charset=utf-8), marked for clipboard managers of both
-// conventions as content to leave out of their history.
-QMimeData* transientText(const QString& text)
-{
-    auto* data = new QMimeData;
-    data->setText(text);
-    data->setData(QStringLiteral("text/plain;charset=utf-8"), text.toUtf8());
-    data->setData(QStringLiteral("org.nspasteboard.TransientType"), QByteArray());
-    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
-    return data;
-}
-
-// Puts the copy back when the clipboard still holds what we put there; otherwise someone copied since, and that
-// stays.
-void restore(QClipboard& clipboard, QClipboard::Mode mode, const QPointer<QMimeData>& ours,
-             std::unique_ptr<QMimeData> saved)
-{
-    if (!ours || clipboard.mimeData(mode) != ours) {
-        return;
-    }
-    if (saved) {
-        clipboard.setMimeData(saved.release(), mode);
-    } else {
-        clipboard.clear(mode);
-    }
-}
 
 QCoro::Task<void> sleepPrecisely(std::chrono::milliseconds duration)
 {
@@ -141,6 +31,8 @@ QCoro::Task<void> sleepPrecisely(std::chrono::milliseconds duration)
 X11TextInserter::X11TextInserter()
     : m_connection(X11Connection::open())
     , m_clock(std::make_unique<X11ClipboardClock>())
+    , m_clipboard(std::make_unique<X11PasteClipboard>(*m_clock, QClipboard::Clipboard))
+    , m_primary(std::make_unique<X11PasteClipboard>(*m_clock, QClipboard::Selection))
 {
     if (m_connection) {
         m_keyboard = std::make_unique<X11Keyboard>(*m_connection);
@@ -149,18 +41,7 @@ X11TextInserter::X11TextInserter()
 
 X11TextInserter::~X11TextInserter() = default;
 
-X11TextInserter::PasteKeys X11TextInserter::pasteKeysFor(const QByteArray& instance, const QByteArray& windowClass)
-{
-    for (const Terminal& terminal : terminals) {
-        if (qstricmp(instance.constData(), terminal.windowClass) == 0 ||
-            qstricmp(windowClass.constData(), terminal.windowClass) == 0) {
-            return terminal.keys;
-        }
-    }
-    return PasteKeys::controlV;
-}
-
-X11TextInserter::PasteKeys X11TextInserter::pasteKeysForWindow(const std::optional<RunningApplication>& target)
+PasteKeys X11TextInserter::pasteKeysForWindow(const std::optional<RunningApplication>& target)
 {
     if (!m_connection) {
         return PasteKeys::controlV;
@@ -226,8 +107,7 @@ void X11TextInserter::postPaste(PasteKeys keys)
 
 QCoro::Task<void> X11TextInserter::insert(QString text, std::optional<RunningApplication> target)
 {
-    QClipboard* const clipboard = QGuiApplication::clipboard();
-    if (!m_connection || !m_connection->isUsable() || !clipboard) {
+    if (!m_connection || !m_connection->isUsable() || !QGuiApplication::clipboard()) {
         qCWarning(lcX11, "No X server to paste into");
         co_return;
     }
@@ -241,25 +121,13 @@ QCoro::Task<void> X11TextInserter::insert(QString text, std::optional<RunningApp
         m_keyboard->reload();
     }
 
-    co_await m_clock->freshen();
-
     const PasteKeys keys = pasteKeysForWindow(target);
-    const bool withPrimary = keys == PasteKeys::shiftInsert;
-    std::unique_ptr<QMimeData> saved = snapshot(*clipboard, QClipboard::Clipboard);
-    std::unique_ptr<QMimeData> savedPrimary = withPrimary ? snapshot(*clipboard, QClipboard::Selection) : nullptr;
-
-    const QPointer<QMimeData> ours = transientText(text);
-    clipboard->setMimeData(ours, QClipboard::Clipboard);
-    QPointer<QMimeData> oursPrimary;
-    if (withPrimary) {
-        oursPrimary = transientText(text);
-        clipboard->setMimeData(oursPrimary, QClipboard::Selection);
-    }
     // Pasting without the text on the clipboard would paste whatever was there before.
-    if (clipboard->mimeData(QClipboard::Clipboard) != ours) {
+    if (!co_await m_clipboard->hold(text)) {
         qCWarning(lcX11, "Could not take the clipboard; nothing was pasted");
         co_return;
     }
+    const bool withPrimary = keys == PasteKeys::shiftInsert && co_await m_primary->hold(text);
 
     // The trigger is a modifier: with it still down, Ctrl+V would arrive as Ctrl+Alt+V.
     const auto patience = std::chrono::steady_clock::now() + modifierWait;
@@ -270,9 +138,9 @@ QCoro::Task<void> X11TextInserter::insert(QString text, std::optional<RunningApp
 
     // The target fetches the text from us meanwhile, so the event loop must run.
     co_await sleepPrecisely(restoreDelay);
-    restore(*clipboard, QClipboard::Clipboard, ours, std::move(saved));
+    m_clipboard->restore();
     if (withPrimary) {
-        restore(*clipboard, QClipboard::Selection, oursPrimary, std::move(savedPrimary));
+        m_primary->restore();
     }
 }
 

@@ -1,4 +1,4 @@
-#include "desktop/x11/DesktopEntryNames.h"
+#include "desktop/DesktopEntryNames.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,0 +1,3 @@
+#include "desktop/wayland/WaylandLog.h"
+
+Q_LOGGING_CATEGORY(lcWayland, "app.sayloom.wayland", QtInfoMsg)
