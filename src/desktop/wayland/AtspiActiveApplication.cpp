@@ -1,0 +1,310 @@
+#include "desktop/wayland/AtspiActiveApplication.h"
+
+#include "desktop/DesktopEntryNames.h"
+#include "desktop/PasteKeys.h"
+#include "desktop/wayland/WaylandLog.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QFileInfo>
+
+namespace sayloom {
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
+
+const QString registry = QStringLiteral("org.a11y.atspi.Registry");
+const QString rootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
+const QString accessible = QStringLiteral("org.a11y.atspi.Accessible");
+
+// AtspiStateType and AtspiRole values.
+constexpr int stateActive = 1;
+constexpr uint roleTerminal = 60;
+
+// Finding the bus may start it (D-Bus activation of the bus launcher), which takes longer than a question on it.
+constexpr std::chrono::milliseconds busLookupTimeout = 1000ms;
+
+QDBusMessage methodCall(const QString& bus, const QString& path, const QString& method)
+{
+    return QDBusMessage::createMethodCall(bus, path, accessible, method);
+}
+
+bool isReply(const QDBusMessage& message)
+{
+    return message.type() == QDBusMessage::ReplyMessage && !message.arguments().isEmpty();
+}
+
+// The first argument of a reply as a(so), the way AT-SPI names objects.
+template <typename Object>
+QList<Object> objectsIn(const QDBusMessage& reply)
+{
+    QList<Object> objects;
+    if (!isReply(reply) || !reply.arguments().constFirst().canConvert<QDBusArgument>()) {
+        return objects;
+    }
+    const auto argument = reply.arguments().constFirst().value<QDBusArgument>();
+    if (argument.currentSignature() != u"a(so)") {
+        return objects;
+    }
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString bus;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> bus >> path;
+        argument.endStructure();
+        objects.append(Object{bus, path.path()});
+    }
+    argument.endArray();
+    return objects;
+}
+
+bool hasActiveState(const QDBusMessage& reply)
+{
+    if (!isReply(reply)) {
+        return false;
+    }
+    const auto words = qdbus_cast<QList<uint>>(reply.arguments().constFirst());
+    return !words.isEmpty() && (words.constFirst() & (1u << stateActive)) != 0;
+}
+
+QString ownIdentity()
+{
+    return QString::number(QCoreApplication::applicationPid());
+}
+
+} // namespace
+
+// What is left of the answer's time; every call on the bus is given at most that.
+class AtspiActiveApplication::Deadline {
+public:
+    Deadline()
+        : m_end(std::chrono::steady_clock::now() + answerBudget)
+    {
+    }
+
+    // Milliseconds, at least 1 while time is left, 0 once it is gone.
+    int remaining() const
+    {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_end - std::chrono::steady_clock::now());
+        return left.count() > 0 ? int(left.count()) : 0;
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_end;
+};
+
+AtspiActiveApplication::AtspiActiveApplication(QDBusConnection sessionBus)
+    : m_connectionName(u"sayloom-atspi-" + QString::number(quintptr(this), 16))
+{
+    const QDBusMessage reply = sessionBus.call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+            QDBus::Block, int(busLookupTimeout.count()));
+    const QString address = isReply(reply) ? reply.arguments().constFirst().toString() : QString();
+    if (address.isEmpty()) {
+        qCInfo(lcWayland, "No accessibility bus: %s", qUtf8Printable(reply.errorMessage()));
+        return;
+    }
+    QDBusConnection bus = QDBusConnection::connectToBus(address, m_connectionName);
+    if (!bus.isConnected()) {
+        qCWarning(lcWayland, "Cannot join the accessibility bus: %s", qUtf8Printable(bus.lastError().message()));
+        QDBusConnection::disconnectFromBus(m_connectionName);
+        return;
+    }
+    m_bus = bus;
+    m_names = std::make_unique<DesktopEntryNames>();
+
+    // Applications send events only while someone has asked the registry for them.
+    bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"), QStringLiteral("StateChanged"),
+                this, SLOT(onStateChanged(QDBusMessage)));
+    for (const QString& event : {u"object:state-changed:active"_s, u"object:state-changed:focused"_s}) {
+        QDBusMessage registration = QDBusMessage::createMethodCall(registry, QStringLiteral("/org/a11y/atspi/registry"),
+                                                                   QStringLiteral("org.a11y.atspi.Registry"),
+                                                                   QStringLiteral("RegisterEvent"));
+        registration << event;
+        bus.asyncCall(registration);
+    }
+}
+
+AtspiActiveApplication::~AtspiActiveApplication()
+{
+    if (m_bus) {
+        QDBusConnection::disconnectFromBus(m_connectionName);
+    }
+}
+
+void AtspiActiveApplication::onStateChanged(const QDBusMessage& message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2) {
+        return;
+    }
+    const QString detail = arguments[0].toString();
+    const bool set = arguments[1].toInt() != 0;
+    const Object object{message.service(), message.path()};
+    if (detail == u"active") {
+        if (set) {
+            m_lastActive = object;
+        } else if (m_lastActive == object) {
+            m_lastActive.reset();
+        }
+    } else if (detail == u"focused" && set) {
+        m_lastFocus = object;
+    }
+}
+
+std::optional<AtspiActiveApplication::Object> AtspiActiveApplication::activeWindow(const Deadline& deadline) const
+{
+    if (m_lastActive) {
+        const QDBusMessage state = m_bus->call(methodCall(m_lastActive->bus, m_lastActive->path, u"GetState"_s),
+                                               QDBus::Block, deadline.remaining());
+        if (hasActiveState(state)) {
+            return m_lastActive;
+        }
+    }
+    m_lastActive = walkForActiveWindow(deadline);
+    return m_lastActive;
+}
+
+std::optional<AtspiActiveApplication::Object>
+AtspiActiveApplication::walkForActiveWindow(const Deadline& deadline) const
+{
+    // Three rounds: the applications, their windows, the windows' states; the questions of a round go out together,
+    // so the walk takes three answers' time however many applications there are.
+    if (deadline.remaining() == 0) {
+        return std::nullopt;
+    }
+    const QList<Object> applications = objectsIn<Object>(
+            m_bus->call(methodCall(registry, rootPath, u"GetChildren"_s), QDBus::Block, deadline.remaining()));
+
+    QList<QDBusPendingCall> windowLists;
+    for (const Object& application : applications) {
+        windowLists.append(m_bus->asyncCall(methodCall(application.bus, application.path, u"GetChildren"_s),
+                                            deadline.remaining()));
+    }
+    QList<Object> windows;
+    for (QDBusPendingCall& list : windowLists) {
+        list.waitForFinished();
+        windows.append(objectsIn<Object>(list.reply()));
+    }
+
+    QList<QDBusPendingCall> states;
+    for (const Object& window : windows) {
+        states.append(m_bus->asyncCall(methodCall(window.bus, window.path, u"GetState"_s), deadline.remaining()));
+    }
+    std::optional<Object> active;
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        states[i].waitForFinished();
+        if (!active && hasActiveState(states[i].reply())) {
+            active = windows[i];
+        }
+    }
+    return active;
+}
+
+const AtspiActiveApplication::Application* AtspiActiveApplication::application(const QString& bus,
+                                                                               const Deadline& deadline) const
+{
+    if (const auto known = m_applications.constFind(bus); known != m_applications.constEnd()) {
+        return &known.value();
+    }
+    QDBusPendingCall pid = m_bus->asyncCall(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                                           QStringLiteral("/org/freedesktop/DBus"),
+                                                                           QStringLiteral("org.freedesktop.DBus"),
+                                                                           QStringLiteral("GetConnectionUnixProcessID"))
+                                                    << bus,
+                                            deadline.remaining());
+    QDBusPendingCall name = m_bus->asyncCall(
+            QDBusMessage::createMethodCall(bus, rootPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                           QStringLiteral("Get"))
+                    << accessible << QStringLiteral("Name"),
+            deadline.remaining());
+    pid.waitForFinished();
+    name.waitForFinished();
+    // Without its process the application cannot be told from another; try again next time.
+    if (!isReply(pid.reply())) {
+        return nullptr;
+    }
+    Application application;
+    application.pid = pid.reply().arguments().constFirst().toLongLong();
+    if (isReply(name.reply())) {
+        application.name = name.reply().arguments().constFirst().value<QDBusVariant>().variant().toString();
+    }
+    // The executable's name finds an entry too where the toolkit named the application otherwise.
+    const QString executable = QFileInfo(QStringLiteral("/proc/%1/exe").arg(application.pid)).symLinkTarget();
+    application.displayName = m_names->nameFor({application.name, QFileInfo(executable).fileName()});
+    if (!application.displayName && !application.name.isEmpty()) {
+        application.displayName = application.name;
+    }
+    // A busy desktop starts and ends many applications; what is forgotten is asked again.
+    if (m_applications.size() > 256) {
+        m_applications.clear();
+    }
+    return &m_applications.insert(bus, application).value();
+}
+
+bool AtspiActiveApplication::focusIsTerminal(const QString& bus, const Deadline& deadline) const
+{
+    if (!m_lastFocus || m_lastFocus->bus != bus) {
+        return false;
+    }
+    if (m_focusRole && m_focusRole->first == *m_lastFocus) {
+        return m_focusRole->second;
+    }
+    const QDBusMessage role = m_bus->call(methodCall(m_lastFocus->bus, m_lastFocus->path, u"GetRole"_s), QDBus::Block,
+                                          deadline.remaining());
+    if (!isReply(role)) {
+        return false;
+    }
+    m_focusRole = {*m_lastFocus, role.arguments().constFirst().toUInt() == roleTerminal};
+    return m_focusRole->second;
+}
+
+std::optional<RunningApplication> AtspiActiveApplication::frontmost() const
+{
+    if (!m_bus) {
+        return std::nullopt;
+    }
+    const Deadline deadline;
+    const std::optional<Object> window = activeWindow(deadline);
+    if (!window) {
+        return std::nullopt;
+    }
+    const Application* const found = application(window->bus, deadline);
+    if (!found) {
+        return std::nullopt;
+    }
+    RunningApplication result{.identity = QString::number(found->pid), .displayName = found->displayName};
+    if (!found->name.isEmpty()) {
+        result.applicationId = found->name;
+    }
+    // The table's keys are what a terminal is called; the terminal role says what it is. The generic id is the
+    // Debian name of "the terminal" and pastes with Ctrl+Shift+V as nearly every terminal does.
+    const QByteArray name = found->name.toUtf8();
+    if (pasteKeysFor(name, name) == PasteKeys::controlV && focusIsTerminal(window->bus, deadline)) {
+        result.applicationId = QString::fromLatin1(genericTerminalId);
+    }
+    return result;
+}
+
+std::optional<RunningApplication> AtspiActiveApplication::current() const
+{
+    return RunningApplication{.identity = ownIdentity(),
+                              .applicationId = QStringLiteral("app.sayloom.Sayloom"),
+                              .displayName = QStringLiteral("Sayloom")};
+}
+
+QCoro::Task<void> AtspiActiveApplication::activate(RunningApplication)
+{
+    co_return;
+}
+
+} // namespace sayloom
