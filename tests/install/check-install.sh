@@ -13,11 +13,13 @@ DESTDIR="$scratch/root" "$1" --install "$2" --prefix /usr >"$scratch/log" || { c
 usr="$scratch/root/usr" id=app.sayloom.Sayloom sizes=(16 22 24 32 48 64 128 256 512)
 expected=(bin/sayloom share/man/man1/sayloom.1.gz share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/doc/sayloom/copyright
     share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/symbolic/apps/$id{,-recording}-symbolic.svg
-    share/sayloom/{help.html,cue-begin.wav,cue-end.wav})
+    share/sayloom/{help.html,cue-begin.wav,cue-end.wav,sayloom-setup-keyboard})
 for size in "${sizes[@]}"; do expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png"); done
 # Anything beyond the list (a test program, a benchmark, a static library) would end up in the package too.
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$usr" && find . ! -type d | sed 's|^\./||' | sort) ||
     fail "installed files differ from the expected ones (< missing, > unexpected)"
+
+[[ -x "$usr/share/sayloom/sayloom-setup-keyboard" ]] || fail "the keyboard setup is not executable"
 
 # Debian 12's validator predates the standard SingleMainWindow key and calls it an error; all else must pass.
 report=$(desktop-file-validate "$usr/share/applications/$id.desktop" 2>&1 | grep -v '"SingleMainWindow"' || true)
