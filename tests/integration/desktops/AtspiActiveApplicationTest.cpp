@@ -1,5 +1,6 @@
 #include "desktop/wayland/AtspiActiveApplication.h"
 
+#include "SessionBus.h"
 #include "integration/support/ChildProcess.h"
 #include "integration/support/XServer.h"
 
@@ -11,7 +12,6 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sys/prctl.h>
 
 namespace sayloom {
 namespace {
@@ -52,12 +52,9 @@ TEST(AtspiActiveApplication, NamesTheApplicationWhoseWindowIsActive)
     entry.close();
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
 
-    QProcess daemon;
-    daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    daemon.setProcessEnvironment(environment);
-    daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
-    ASSERT_TRUE(daemon.waitForReadyRead(5000)) << "dbus-daemon did not start";
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    const SessionBus session(environment);
+    const QString& address = session.address();
+    ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start";
     environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
     environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
     {

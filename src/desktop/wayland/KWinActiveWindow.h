@@ -1,0 +1,58 @@
+#pragma once
+
+#include "session/ports/ActiveApplication.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusServiceWatcher>
+#include <QObject>
+#include <QTemporaryFile>
+
+#include <memory>
+
+namespace sayloom {
+
+class DesktopEntryNames;
+
+// The window with the focus on KDE Plasma. KWin tells no ordinary client, but it runs scripts: a small one, loaded
+// through KWin's scripting service, reports every activation (and the active window at once) back to an object of
+// ours on the session bus; `frontmost` answers from the last report. Works with Plasma 5.27 and 6. Reports from
+// anyone but KWin are ignored. The script is unloaded again when this goes.
+class KWinActiveWindow final : public QObject, public ActiveApplication, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "app.sayloom.ActiveWindow")
+
+public:
+    // Starts loading the script; until KWin answers, and without KWin, nothing has the focus.
+    explicit KWinActiveWindow(QDBusConnection sessionBus = QDBusConnection::sessionBus());
+    KWinActiveWindow(const KWinActiveWindow&) = delete;
+    KWinActiveWindow& operator=(const KWinActiveWindow&) = delete;
+    ~KWinActiveWindow() override;
+
+    std::optional<RunningApplication> frontmost() const override;
+    std::optional<RunningApplication> current() const override;
+    // KWin keeps the focus where the take began unless the user moved it; following the user is right then.
+    QCoro::Task<void> activate(RunningApplication application) override;
+
+    // Where the script reports, and the name KWin knows it by.
+    static constexpr const char* objectPath = "/app/sayloom/ActiveWindow";
+    static constexpr const char* pluginName = "app.sayloom.ActiveWindow";
+
+public Q_SLOTS:
+    // One activation, as the script reports it: all texts, empty when KWin has no active window.
+    Q_SCRIPTABLE void Report(const QString& resourceClass, const QString& resourceName, const QString& desktopFileName,
+                             const QString& pid, const QString& caption, const QString& internalId);
+
+private:
+    QCoro::Task<void> loadScript();
+
+    QDBusConnection m_bus;
+    std::unique_ptr<DesktopEntryNames> m_names;
+    QTemporaryFile m_script;
+    QDBusServiceWatcher m_watcher;
+    // KWin's unique name on the bus once it has taken the script; reports come from there only.
+    QString m_kwin;
+    std::optional<RunningApplication> m_active;
+};
+
+} // namespace sayloom
