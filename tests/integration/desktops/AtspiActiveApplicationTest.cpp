@@ -5,11 +5,8 @@
 #include "integration/support/XServer.h"
 
 #include <QDBusConnection>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
-#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -19,23 +16,8 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
 
-// A window of atspi_test_window, as the process the route should name.
-struct Window {
-    std::unique_ptr<ChildProcess> process;
-    QString pid;
-};
-
-Window openWindow(const QProcessEnvironment& environment, const QStringList& arguments)
-{
-    Window window{std::make_unique<ChildProcess>(u"" ATSPI_TEST_WINDOW ""_s, arguments, environment), {}};
-    const qsizetype ready = window.process->waitFor(u"^ready "_s);
-    if (ready >= 0) {
-        window.pid = window.process->lines()[ready].text.section(u' ', 1);
-    }
-    return window;
-}
-
-// Xvfb with openbox and a private session bus that starts the accessibility bus on demand, as a GNOME session does.
+// Xvfb with openbox, and a private session bus that starts the accessibility bus on demand as a GNOME session does;
+// each new window takes the focus.
 TEST(AtspiActiveApplication, NamesTheApplicationWhoseWindowIsActive)
 {
     XServer display;
@@ -43,59 +25,43 @@ TEST(AtspiActiveApplication, NamesTheApplicationWhoseWindowIsActive)
     if (!display.start(&why) || !QFile::exists(u"/usr/libexec/at-spi-bus-launcher"_s)) {
         GTEST_SKIP() << "no X server or no AT-SPI: " << why.toStdString();
     }
+    QProcess daemon;
     QProcessEnvironment environment = display.environment();
-    QTemporaryDir data;
-    ASSERT_TRUE(QDir(data.path()).mkpath(u"applications"_s));
-    QFile entry(data.filePath(u"applications/org.example.Notes.desktop"_s));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Example Notes\nExec=notes\n");
-    entry.close();
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-
-    const SessionBus session(environment);
-    const QString& address = session.address();
+    const QString address = startSessionBus(daemon, environment);
     ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start";
     environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
     environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
     {
         AtspiActiveApplication route(QDBusConnection::connectToBus(address, u"session"_s));
         EXPECT_EQ(route.frontmost(), std::nullopt) << "no window yet";
-        EXPECT_EQ(route.current()->identity, QString::number(QCoreApplication::applicationPid()));
-
-        const Window notes = openWindow(environment, {u"org.example.Notes"_s});
-        ASSERT_FALSE(notes.pid.isEmpty()) << notes.process->joined().toStdString();
-        std::optional<RunningApplication> found;
-        EXPECT_TRUE(waitUntil([&] { return (found = route.frontmost()) && found->identity == notes.pid; }, 10s));
-        ASSERT_TRUE(found);
-        EXPECT_EQ(found->applicationId, u"org.example.Notes"_s);
-        EXPECT_EQ(found->displayName, u"Example Notes"_s) << "from its desktop entry";
 
         // A terminal the paste-key table has never heard of is still pasted into as a terminal; one it knows keeps
-        // its own name.
+        // its name.
         const struct {
-            QString name;
-            QString id;
-        } terminals[] = {{u"frobterm"_s, u"x-terminal-emulator"_s}, {u"xterm"_s, u"xterm"_s}};
-        for (const auto& terminal : terminals) {
-            const Window window = openWindow(environment, {terminal.name, u"terminal"_s});
+            QStringList arguments;
+            QString id, name;
+        } windows[] = {{{u"org.example.Notes"_s}, u"org.example.Notes"_s, u"org.example.Notes"_s},
+                       {{u"frobterm"_s, u"terminal"_s}, u"x-terminal-emulator"_s, u"frobterm"_s},
+                       {{u"xterm"_s, u"terminal"_s}, u"xterm"_s, u"xterm"_s}};
+        std::vector<std::unique_ptr<ChildProcess>> opened;
+        std::optional<RunningApplication> found;
+        for (const auto& window : windows) {
+            const auto& process = opened.emplace_back(
+                    std::make_unique<ChildProcess>(u"" ATSPI_TEST_WINDOW ""_s, window.arguments, environment));
             EXPECT_TRUE(waitUntil(
-                    [&] {
-                        found = route.frontmost();
-                        return found && found->identity == window.pid && found->applicationId == terminal.id;
-                    },
-                    10s))
-                    << terminal.name.toStdString() << " gave "
-                    << (found ? found->applicationId.value_or(u"(none)"_s).toStdString() : "nothing");
+                    [&] { return (found = route.frontmost()) && found->identity == QString::number(process->pid()); },
+                    10s));
+            ASSERT_TRUE(found) << window.arguments.join(u' ').toStdString() << process->joined().toStdString();
+            EXPECT_EQ(found->applicationId, window.id);
+            EXPECT_EQ(found->displayName, window.name);
         }
 
-        // The active window's process dies without a word; the window manager gives the focus back to the notes.
-        const Window doomed = openWindow(environment, {u"doomed"_s});
-        ASSERT_TRUE(waitUntil([&] { return (found = route.frontmost()) && found->identity == doomed.pid; }, 10s));
-        ::kill(doomed.pid.toInt(), SIGKILL);
-        EXPECT_TRUE(waitUntil([&] { return !(found = route.frontmost()) || found->identity != doomed.pid; }, 10s));
+        // The active window's process dies without a word, and the focus moves on.
+        const QString killed = QString::number(opened.back()->pid());
+        ::kill(opened.back()->pid(), SIGKILL);
+        EXPECT_TRUE(waitUntil([&] { return !(found = route.frontmost()) || found->identity != killed; }, 10s));
     }
     QDBusConnection::disconnectFromBus(u"session"_s);
-    qunsetenv("XDG_DATA_HOME");
 }
 
 } // namespace

@@ -1,42 +1,19 @@
 #pragma once
 
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
 
 #include <csignal>
 #include <sys/prctl.h>
 
 namespace sayloom {
 
-// A private D-Bus session bus for one test, with the environment given to the services it starts on demand. It dies
-// with this process.
-class SessionBus final {
-public:
-    explicit SessionBus(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
-    {
-        m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        m_daemon.setProcessEnvironment(environment);
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        if (m_daemon.waitForReadyRead(5000)) {
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        }
-    }
-    ~SessionBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished();
-    }
-    SessionBus(const SessionBus&) = delete;
-    SessionBus& operator=(const SessionBus&) = delete;
-
-    // Empty when the daemon did not start.
-    const QString& address() const { return m_address; }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
-};
+// Starts `daemon` as a private session bus whose services see `environment`; its address, or empty when it failed.
+inline QString startSessionBus(QProcess& daemon, const QProcessEnvironment& environment)
+{
+    daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    daemon.setProcessEnvironment(environment);
+    daemon.start(QStringLiteral("dbus-daemon"), QStringLiteral("--session --nofork --print-address").split(u' '));
+    return daemon.waitForReadyRead(5000) ? QString::fromUtf8(daemon.readLine()).trimmed() : QString();
+}
 
 } // namespace sayloom
