@@ -10,6 +10,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QFileInfo>
 
@@ -29,7 +30,7 @@ constexpr int stateActive = 1;
 constexpr uint roleTerminal = 60;
 
 // Finding the bus may start it (D-Bus activation of the bus launcher), which takes longer than a question on it.
-constexpr std::chrono::milliseconds busLookupTimeout = 1000ms;
+constexpr std::chrono::milliseconds busLookupTimeout = 10s;
 
 QDBusMessage methodCall(const QString& bus, const QString& path, const QString& method)
 {
@@ -103,16 +104,39 @@ private:
 
 AtspiActiveApplication::AtspiActiveApplication(QDBusConnection sessionBus)
     : m_connectionName(u"sayloom-atspi-" + QString::number(quintptr(this), 16))
+    , m_sessionBus(std::move(sessionBus))
 {
-    const QDBusMessage reply = sessionBus.call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
-            QDBus::Block, int(busLookupTimeout.count()));
-    const QString address = isReply(reply) ? reply.arguments().constFirst().toString() : QString();
-    if (address.isEmpty()) {
-        qCInfo(lcWayland, "No accessibility bus: %s", qUtf8Printable(reply.errorMessage()));
+    lookUpBus();
+}
+
+void AtspiActiveApplication::lookUpBus() const
+{
+    if (m_lookingUp || !m_sessionBus.isConnected()) {
         return;
     }
+    // Asked without waiting: at the start of a session the bus may still be starting, which takes a while.
+    m_lookingUp = true;
+    auto* const watcher = new QDBusPendingCallWatcher(
+            m_sessionBus.asyncCall(QDBusMessage::createMethodCall(u"org.a11y.Bus"_s, u"/org/a11y/bus"_s,
+                                                                  u"org.a11y.Bus"_s, u"GetAddress"_s),
+                                   int(busLookupTimeout.count())),
+            const_cast<AtspiActiveApplication*>(this));
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        const QDBusMessage reply = watcher->reply();
+        const QString address = isReply(reply) ? reply.arguments().constFirst().toString() : QString();
+        if (address.isEmpty()) {
+            // A later question tries again.
+            qCInfo(lcWayland, "No accessibility bus: %s", qUtf8Printable(reply.errorMessage()));
+            m_lookingUp = false;
+            return;
+        }
+        const_cast<AtspiActiveApplication*>(this)->joinBus(address);
+    });
+}
+
+void AtspiActiveApplication::joinBus(const QString& address)
+{
     QDBusConnection bus = QDBusConnection::connectToBus(address, m_connectionName);
     if (!bus.isConnected()) {
         qCWarning(lcWayland, "Cannot join the accessibility bus: %s", qUtf8Printable(bus.lastError().message()));
@@ -123,12 +147,11 @@ AtspiActiveApplication::AtspiActiveApplication(QDBusConnection sessionBus)
     m_names = std::make_unique<DesktopEntryNames>();
 
     // Applications send events only while someone has asked the registry for them.
-    bus.connect(QString(), QString(), QStringLiteral("org.a11y.atspi.Event.Object"), QStringLiteral("StateChanged"),
-                this, SLOT(onStateChanged(QDBusMessage)));
+    bus.connect(QString(), QString(), u"org.a11y.atspi.Event.Object"_s, u"StateChanged"_s, this,
+                SLOT(onStateChanged(QDBusMessage)));
     for (const QString& event : {u"object:state-changed:active"_s, u"object:state-changed:focused"_s}) {
-        QDBusMessage registration = QDBusMessage::createMethodCall(registry, QStringLiteral("/org/a11y/atspi/registry"),
-                                                                   QStringLiteral("org.a11y.atspi.Registry"),
-                                                                   QStringLiteral("RegisterEvent"));
+        QDBusMessage registration = QDBusMessage::createMethodCall(registry, u"/org/a11y/atspi/registry"_s,
+                                                                   u"org.a11y.atspi.Registry"_s, u"RegisterEvent"_s);
         registration << event;
         bus.asyncCall(registration);
     }
@@ -271,6 +294,7 @@ bool AtspiActiveApplication::focusIsTerminal(const QString& bus, const Deadline&
 std::optional<RunningApplication> AtspiActiveApplication::frontmost() const
 {
     if (!m_bus) {
+        lookUpBus();
         return std::nullopt;
     }
     const Deadline deadline;

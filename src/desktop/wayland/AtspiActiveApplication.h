@@ -28,11 +28,15 @@ class AtspiActiveApplication final : public QObject, public ActiveApplication {
     Q_OBJECT
 
 public:
-    // Without an accessibility bus on `sessionBus` nothing has the focus.
+    // The accessibility bus is looked up on `sessionBus` in the background; until it is found, and without one,
+    // nothing has the focus.
     explicit AtspiActiveApplication(QDBusConnection sessionBus = QDBusConnection::sessionBus());
     AtspiActiveApplication(const AtspiActiveApplication&) = delete;
     AtspiActiveApplication& operator=(const AtspiActiveApplication&) = delete;
     ~AtspiActiveApplication() override;
+
+    // Whether the accessibility bus has been found and joined.
+    bool isConnected() const { return m_bus.has_value(); }
 
     std::optional<RunningApplication> frontmost() const override;
     std::optional<RunningApplication> current() const override;
@@ -60,12 +64,16 @@ private:
     };
     class Deadline;
 
+    void lookUpBus() const;
+    void joinBus(const QString& address);
     std::optional<Object> activeWindow(const Deadline& deadline) const;
     std::optional<Object> walkForActiveWindow(const Deadline& deadline) const;
     const Application* application(const QString& bus, const Deadline& deadline) const;
     bool focusIsTerminal(const QString& bus, const Deadline& deadline) const;
 
     QString m_connectionName;
+    QDBusConnection m_sessionBus;
+    mutable bool m_lookingUp = false;
     std::optional<QDBusConnection> m_bus;
     std::unique_ptr<DesktopEntryNames> m_names;
     // Learnt from the applications' events; only hints, each is checked before it is believed.
