@@ -16,10 +16,12 @@ namespace sayloom {
 class DesktopEntryNames;
 
 // The application with the focus on GNOME, where no Wayland protocol tells an ordinary client, asked of the
-// accessibility bus (AT-SPI) that every GTK and Qt application joins: the application with a top-level window in
-// state ACTIVE. It is known by its process, its AT-SPI name as id (gnome-terminal says "gnome-terminal-server") and
-// the name of its desktop entry. A focused object with the terminal role makes the id one the paste keys treat as a
-// terminal, so a terminal the paste-key table lacks still gets Ctrl+Shift+V.
+// accessibility bus (AT-SPI), which GTK applications always join and Qt, Chromium and others when accessibility is on:
+// the application with a top-level window in state ACTIVE. It is known by its process, its AT-SPI name as id
+// (gnome-terminal says "gnome-terminal-server") and the name of its desktop entry. A focused object with the terminal
+// role makes the id one the paste keys treat as a terminal, so a terminal the paste-key table lacks still gets
+// Ctrl+Shift+V. When the focus is in an application that is not on the bus, no window there is active, so nothing is
+// named and the paste goes to the focus as it is.
 //
 // The window that last said it became active is checked first (one call); only when it no longer is, the
 // applications are walked. Every answer is bounded by `answerBudget` in all: a hung application costs a missed
