@@ -7,8 +7,11 @@
 
 #include <QCoreApplication>
 #include <QCoroDBusPendingCall>
+#include <QCoroTimer>
 #include <QDBusMessage>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -48,9 +51,28 @@ constexpr const char* scriptTemplate = R"js(// Tells Sayloom which window is act
 })();
 )js";
 
+// Makes the window with the given internal id the active one; scripts are not held back by focus-stealing prevention.
+constexpr const char* activationTemplate = R"js((function () {
+    var windows = workspace.windowList !== undefined ? workspace.windowList() : workspace.clientList();
+    for (var i = 0; i < windows.length; ++i) {
+        if (windows[i].internalId.toString() === @WINDOW@) {
+            if (workspace.windowActivated !== undefined) {
+                workspace.activeWindow = windows[i];
+            } else {
+                workspace.activeClient = windows[i];
+            }
+        }
+    }
+})();
+)js";
+
+const QString activationPlugin = u"app.sayloom.Activate"_s;
+
+// `text` as a JavaScript string literal.
 QString quoted(const QString& text)
 {
-    return u'"' + text + u'"';
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 QString ownIdentity()
@@ -115,38 +137,52 @@ KWinActiveWindow::~KWinActiveWindow()
 QCoro::Task<void> KWinActiveWindow::loadScript()
 {
     QPointer<KWinActiveWindow> self(this);
+    QCoro::Task<QString> running = runScript(m_script.fileName(), QString::fromLatin1(pluginName));
+    const QString kwin = co_await std::move(running);
+    if (self && !kwin.isEmpty()) {
+        m_kwin = kwin;
+    }
+}
+
+QCoro::Task<QString> KWinActiveWindow::runScript(QString path, QString plugin)
+{
+    QPointer<KWinActiveWindow> self(this);
     // A copy left by a Sayloom that ended without unloading it would make KWin refuse this one.
     QDBusMessage unload =
             QDBusMessage::createMethodCall(kwinService, u"/Scripting"_s, scriptingInterface, u"unloadScript"_s);
-    unload << QString::fromLatin1(pluginName);
+    unload << plugin;
     co_await m_bus.asyncCall(unload, answerMilliseconds);
     if (!self) {
-        co_return;
+        co_return QString();
     }
     QDBusMessage load =
             QDBusMessage::createMethodCall(kwinService, u"/Scripting"_s, scriptingInterface, u"loadScript"_s);
-    load << m_script.fileName() << QString::fromLatin1(pluginName);
+    load << path << plugin;
     const QDBusMessage loaded = co_await m_bus.asyncCall(load, answerMilliseconds);
     if (!self) {
-        co_return;
+        co_return QString();
     }
     const int id = loaded.arguments().value(0, -1).toInt();
     if (loaded.type() != QDBusMessage::ReplyMessage || id < 0) {
-        qCInfo(lcWayland, "KWin did not take the active-window script: %s", qUtf8Printable(loaded.errorMessage()));
-        co_return;
+        qCInfo(lcWayland, "KWin did not take the script %s: %s", qUtf8Printable(plugin),
+               qUtf8Printable(loaded.errorMessage()));
+        co_return QString();
     }
-    m_kwin = loaded.service();
     // Plasma 5.27 and 6 keep scripts under /Scripting; older releases kept them at the root.
     const QString paths[] = {u"/Scripting/Script"_s + QString::number(id), u'/' + QString::number(id)};
-    for (const QString& path : paths) {
+    for (const QString& script : paths) {
         const QDBusMessage ran = co_await m_bus.asyncCall(
-                QDBusMessage::createMethodCall(kwinService, path, u"org.kde.kwin.Script"_s, u"run"_s),
+                QDBusMessage::createMethodCall(kwinService, script, u"org.kde.kwin.Script"_s, u"run"_s),
                 answerMilliseconds);
-        if (!self || ran.type() == QDBusMessage::ReplyMessage) {
-            co_return;
+        if (!self) {
+            co_return QString();
+        }
+        if (ran.type() == QDBusMessage::ReplyMessage) {
+            co_return loaded.service();
         }
     }
-    qCInfo(lcWayland, "KWin did not run the active-window script");
+    qCInfo(lcWayland, "KWin did not run the script %s", qUtf8Printable(plugin));
+    co_return QString();
 }
 
 void KWinActiveWindow::Report(const QString& resourceClass, const QString& resourceName, const QString& desktopFileName,
@@ -185,6 +221,13 @@ void KWinActiveWindow::Report(const QString& resourceClass, const QString& resou
         application.displayName = application.applicationId ? *application.applicationId : caption;
     }
     m_active = application;
+    if (!internalId.isEmpty()) {
+        // One entry per application that had the focus this session; a long session is trimmed now and then.
+        if (m_windows.size() > 256) {
+            m_windows.clear();
+        }
+        m_windows.insert(application.identity, internalId);
+    }
 }
 
 std::optional<RunningApplication> KWinActiveWindow::frontmost() const
@@ -199,9 +242,32 @@ std::optional<RunningApplication> KWinActiveWindow::current() const
                               .displayName = QStringLiteral("Sayloom")};
 }
 
-QCoro::Task<void> KWinActiveWindow::activate(RunningApplication)
+QCoro::Task<void> KWinActiveWindow::activate(RunningApplication application)
 {
-    co_return;
+    const QString window = m_windows.value(application.identity);
+    if (m_kwin.isEmpty() || window.isEmpty()) {
+        co_return;
+    }
+    QPointer<KWinActiveWindow> self(this);
+    QTemporaryFile script(m_script.fileTemplate());
+    if (!script.open() ||
+        script.write(QString::fromLatin1(activationTemplate).replace(u"@WINDOW@"_s, quoted(window)).toUtf8()) < 0 ||
+        !script.flush()) {
+        co_return;
+    }
+    QCoro::Task<QString> running = runScript(script.fileName(), activationPlugin);
+    const bool ran = !(co_await std::move(running)).isEmpty();
+    const auto deadline = std::chrono::steady_clock::now() + activationTimeout;
+    while (ran && self && !(m_active && m_active->identity == application.identity) &&
+           std::chrono::steady_clock::now() < deadline) {
+        co_await QCoro::sleepFor(std::chrono::milliseconds(4));
+    }
+    if (self) {
+        QDBusMessage unload =
+                QDBusMessage::createMethodCall(kwinService, u"/Scripting"_s, scriptingInterface, u"unloadScript"_s);
+        unload << activationPlugin;
+        m_bus.send(unload);
+    }
 }
 
 } // namespace sayloom

@@ -5,9 +5,11 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusServiceWatcher>
+#include <QHash>
 #include <QObject>
 #include <QTemporaryFile>
 
+#include <chrono>
 #include <memory>
 
 namespace sayloom {
@@ -31,8 +33,11 @@ public:
 
     std::optional<RunningApplication> frontmost() const override;
     std::optional<RunningApplication> current() const override;
-    // KWin keeps the focus where the take began unless the user moved it; following the user is right then.
+    // Runs a second script that makes the application's last active window the active one, and completes once KWin
+    // reports it active, or after `activationTimeout`.
     QCoro::Task<void> activate(RunningApplication application) override;
+
+    static constexpr std::chrono::milliseconds activationTimeout{250};
 
     // Where the script reports, and the name KWin knows it by.
     static constexpr const char* objectPath = "/app/sayloom/ActiveWindow";
@@ -45,6 +50,8 @@ public Q_SLOTS:
 
 private:
     QCoro::Task<void> loadScript();
+    // Loads and runs a script file; KWin's name on the bus when it ran, else empty.
+    QCoro::Task<QString> runScript(QString path, QString plugin);
 
     QDBusConnection m_bus;
     std::unique_ptr<DesktopEntryNames> m_names;
@@ -53,6 +60,8 @@ private:
     // KWin's unique name on the bus once it has taken the script; reports come from there only.
     QString m_kwin;
     std::optional<RunningApplication> m_active;
+    // The window each application last had active, by the identity frontmost() gave it.
+    QHash<QString, QString> m_windows;
 };
 
 } // namespace sayloom

@@ -3,7 +3,9 @@
 #include "SessionBus.h"
 #include "integration/support/ChildProcess.h"
 
+#include <QCoroTask>
 #include <QDBusPendingCall>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QStandardPaths>
@@ -23,11 +25,15 @@ class FakeScripting final : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.kde.kwin.Scripting")
 
 public:
-    QString file;
+    QList<QByteArray> scripts;
     int unloads = 0;
 
 public Q_SLOTS:
-    Q_SCRIPTABLE int loadScript(const QString& path, const QString&) { return file = path, 7; }
+    Q_SCRIPTABLE int loadScript(const QString& path, const QString&)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? scripts << file.readAll(), 7 : -1;
+    }
     Q_SCRIPTABLE bool unloadScript(const QString&) { return ++unloads, true; }
 };
 
@@ -42,8 +48,9 @@ public Q_SLOTS:
     Q_SCRIPTABLE void run() { ++runs; }
 };
 
-// Plasma 6 (argument "6") and Plasma 5 in miniature: Konsole is active, then Firefox, then no window. KWin 5 hands
-// some texts over as byte arrays, which only have toString(). Each callDBus becomes a line of JSON.
+// Plasma 6 (argument "6") and Plasma 5 in miniature: Konsole is active, then Firefox, then no window; or, with a third
+// argument, the caption of the window active after the script. KWin 5 hands some texts over as byte arrays, which
+// only have toString(). Each callDBus becomes a line of JSON.
 constexpr const char* workspaces = R"js(
 const callDBus = (...args) => console.log(JSON.stringify(args));
 const handlers = [], activated = { connect: (f) => handlers.push(f) };
@@ -51,10 +58,15 @@ const bytes = (text) => ({ toString: () => text });
 const konsole = { resourceClass: bytes("org.kde.konsole"), resourceName: bytes("konsole"),
                   desktopFileName: "org.kde.konsole", pid: 4242, caption: "~ : bash", internalId: bytes("{5c1e}") };
 const firefox = { resourceClass: "firefox", resourceName: "firefox", pid: 77, caption: "Mail", internalId: "{f1}" };
-const workspace = process.argv[3] === "6" ? { windowActivated: activated, activeWindow: konsole }
-                                          : { clientActivated: activated, activeClient: konsole };
+const list = () => [konsole, firefox];
+const workspace = process.argv[3] === "6" ? { windowActivated: activated, activeWindow: konsole, windowList: list }
+                                          : { clientActivated: activated, activeClient: konsole, clientList: list };
 eval(require("fs").readFileSync(process.argv[2], "utf8"));
-[firefox, null].forEach((window) => handlers.forEach((f) => f(window)));
+if (process.argv[4]) {
+    console.log(JSON.stringify([(workspace.activeWindow || workspace.activeClient).caption]));
+} else {
+    [firefox, null].forEach((window) => handlers.forEach((f) => f(window)));
+}
 )js";
 
 // Makes a call the script made, as KWin would make it, from `from`.
@@ -78,7 +90,7 @@ TEST(KWinActiveWindow, FollowsWhatItsScriptReportsFromKWinOnly)
     if (node.isEmpty() || address.isEmpty()) {
         GTEST_SKIP() << "needs node and dbus-daemon";
     }
-    QTemporaryFile harness;
+    QTemporaryFile harness, loaded;
     ASSERT_TRUE(harness.open() && harness.write(workspaces) > 0 && harness.flush());
     FakeScripting scripting;
     FakeScript script;
@@ -86,18 +98,22 @@ TEST(KWinActiveWindow, FollowsWhatItsScriptReportsFromKWinOnly)
     ASSERT_TRUE(kwin.registerObject(u"/Scripting"_s, &scripting, QDBusConnection::ExportScriptableSlots) &&
                 kwin.registerObject(u"/Scripting/Script7"_s, &script, QDBusConnection::ExportScriptableSlots) &&
                 kwin.registerService(u"org.kde.KWin"_s));
+    const auto runLoaded = [&](const QString& plasma, const QStringList& more = {}) {
+        QProcess run;
+        loaded.open() && loaded.resize(0) && loaded.write(scripting.scripts.back()) && loaded.flush();
+        run.start(node, QStringList{harness.fileName(), loaded.fileName(), plasma} + more);
+        EXPECT_TRUE(run.waitForFinished(10000) && run.exitCode() == 0) << run.readAllStandardError().toStdString();
+        return run.readAllStandardOutput().trimmed().split('\n');
+    };
     auto route = std::make_unique<KWinActiveWindow>(QDBusConnection::connectToBus(address, u"sayloom"_s));
     ASSERT_TRUE(waitUntil([&] { return script.runs == 1; }, 5s)) << "the script never ran";
     EXPECT_EQ(route->frontmost(), std::nullopt);
 
     QList<QJsonArray> calls;
     for (const QString& plasma : {u"6"_s, u"5"_s}) {
-        QProcess run;
-        run.start(node, {harness.fileName(), scripting.file, plasma});
-        ASSERT_TRUE(run.waitForFinished(10000) && run.exitCode() == 0) << run.readAllStandardError().toStdString();
         calls.clear();
         QStringList seen;
-        for (const QByteArray& line : run.readAllStandardOutput().trimmed().split('\n')) {
+        for (const QByteArray& line : runLoaded(plasma)) {
             calls << QJsonDocument::fromJson(line).array();
             EXPECT_TRUE(deliver(kwin, calls.back())) << line.toStdString();
             const auto found = route->frontmost();
@@ -112,6 +128,14 @@ TEST(KWinActiveWindow, FollowsWhatItsScriptReportsFromKWinOnly)
     QDBusConnection stranger = QDBusConnection::connectToBus(address, u"stranger"_s);
     deliver(stranger, calls[0]);
     EXPECT_EQ(route->frontmost(), std::nullopt);
+
+    // Activation runs a second script, which makes Firefox's window the active one under either Plasma.
+    deliver(kwin, calls[0]);
+    QCoro::waitFor(route->activate(RunningApplication{.identity = u"77"_s}));
+    ASSERT_EQ(scripting.scripts.size(), 2);
+    for (const QString& plasma : {u"6"_s, u"5"_s}) {
+        EXPECT_EQ(runLoaded(plasma, {u"active"_s}).join().toStdString(), R"(["Mail"])") << plasma.toStdString();
+    }
 
     const int unloads = scripting.unloads;
     route.reset();
