@@ -22,20 +22,20 @@ class EvdevHotkeyMonitorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        monitor.setOnChange([this](bool down) { reported += down ? u'+' : u'-'; });
-        monitor.setOnCancel([this] { reported += u'x'; });
+        monitor.setOnChange([this](bool down) { reported += down ? '+' : '-'; });
+        monitor.setOnCancel([this] { reported += 'x'; });
     }
 
     // Gives what the monitor reported once it has had time to report anything more than `expected`.
-    QString reportedAfter(const char* expected)
+    std::string reportedAfter(const std::string& expected)
     {
-        waitUntil([&] { return reported == QLatin1String(expected); }, 2s);
+        waitUntil([&] { return reported == expected; }, 2s);
         waitUntil([] { return false; }, 50ms);
         return reported;
     }
 
     EvdevHotkeyMonitor monitor;
-    QString reported;
+    std::string reported;
 };
 
 void writeKey(int fd, int code, int value)
@@ -61,11 +61,11 @@ TEST_F(EvdevHotkeyMonitorTest, ReadsEventsAndSurvivesTheirSourceEndingOrBeingSto
     writeKey(pipe[1], KEY_RIGHTALT, 1);
     writeKey(pipe[1], KEY_C, 1);
     writeKey(pipe[1], KEY_LEFTCTRL, 1);
-    EXPECT_EQ(reportedAfter("+x"), QStringLiteral("+x"));
+    EXPECT_EQ(reportedAfter("+x"), "+x");
     EXPECT_TRUE(monitor.modifierHeld());
     // A keyboard that goes away mid-press cannot send its release.
     ::close(pipe[1]);
-    EXPECT_EQ(reportedAfter("+x-"), QStringLiteral("+x-"));
+    EXPECT_EQ(reportedAfter("+x-"), "+x-");
     EXPECT_FALSE(monitor.isWatching());
     EXPECT_FALSE(monitor.modifierHeld());
 
@@ -73,12 +73,12 @@ TEST_F(EvdevHotkeyMonitorTest, ReadsEventsAndSurvivesTheirSourceEndingOrBeingSto
     ASSERT_EQ(::pipe2(pipe, O_CLOEXEC | O_NONBLOCK), 0);
     monitor.watch(pipe[0], "pipe");
     monitor.setOnChange([this](bool down) {
-        reported += down ? u'+' : u'-';
+        reported += down ? '+' : '-';
         monitor.stop();
     });
     writeKey(pipe[1], KEY_RIGHTALT, 1);
     writeKey(pipe[1], KEY_ESC, 1);
-    EXPECT_EQ(reportedAfter("+-"), QStringLiteral("+-")) << "stopped at the press; Escape after it is not read";
+    EXPECT_EQ(reportedAfter("+-"), "+-") << "stopped at the press; Escape after it is not read";
     EXPECT_FALSE(monitor.isWatching());
     ::close(pipe[1]);
 }
@@ -115,17 +115,17 @@ TEST_F(EvdevHotkeyMonitorTest, SeesKeyboardsPluggedInButNotOurOwn)
         libevdev_uinput_write_event(plugged, EV_SYN, SYN_REPORT, 0);
     };
     send(KEY_RIGHTALT, 1);
-    EXPECT_EQ(reportedAfter("+"), QStringLiteral("+"));
+    EXPECT_EQ(reportedAfter("+"), "+");
     send(KEY_RIGHTALT, 0);
-    EXPECT_EQ(reportedAfter("+-"), QStringLiteral("+-"));
+    EXPECT_EQ(reportedAfter("+-"), "+-");
 
     EXPECT_TRUE(QCoro::waitFor(ours.sendPaste(PasteKeys::controlV)));
-    EXPECT_EQ(reportedAfter("+-"), QStringLiteral("+-")) << "our own keystroke is not the user's";
+    EXPECT_EQ(reportedAfter("+-"), "+-") << "our own keystroke is not the user's";
 
     send(KEY_RIGHTALT, 1);
-    EXPECT_EQ(reportedAfter("+-+"), QStringLiteral("+-+"));
+    EXPECT_EQ(reportedAfter("+-+"), "+-+");
     libevdev_uinput_destroy(plugged);
-    EXPECT_EQ(reportedAfter("+-+-"), QStringLiteral("+-+-")) << "unplugged while held";
+    EXPECT_EQ(reportedAfter("+-+-"), "+-+-") << "unplugged while held";
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "desktop/wayland/EvdevKeyState.h"
 
-#include <QString>
-
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <linux/input.h>
+#include <string>
 #include <vector>
 
 namespace sayloom::testing {
@@ -111,10 +111,10 @@ TEST(EvdevKeyStateTest, FollowsTheTriggerAcrossKeyboardsAndLostEvents)
             }
             return held;
         });
-        QString reported;
+        std::string reported;
         state.setTriggerKey(row.trigger);
-        state.setOnChange([&](bool down) { reported += down ? u'+' : u'-'; });
-        state.setOnCancel([&] { reported += u'x'; });
+        state.setOnChange([&](bool down) { reported += down ? '+' : '-'; });
+        state.setOnCancel([&] { reported += 'x'; });
         int losses = 0;
         for (const Step& step : row.steps) {
             if (step.type == added) {
@@ -130,13 +130,14 @@ TEST(EvdevKeyStateTest, FollowsTheTriggerAcrossKeyboardsAndLostEvents)
                 state.feed(step.device, event);
             }
         }
-        EXPECT_EQ(reported, QLatin1String(row.expected)) << row.name;
-        EXPECT_EQ(state.isDown(), reported.count(u'+') > reported.count(u'-')) << row.name;
+        EXPECT_EQ(reported, row.expected) << row.name;
+        EXPECT_EQ(state.isDown(), std::ranges::count(reported, '+') > std::ranges::count(reported, '-')) << row.name;
         EXPECT_EQ(state.modifierHeld(), row.modifierHeld) << row.name;
         EXPECT_EQ(int(reads.size()), losses) << row.name << ": one re-read per loss, once its report came";
         state.clear();
         EXPECT_FALSE(state.isDown() || state.modifierHeld()) << row.name;
-        EXPECT_EQ(reported.count(u'+'), reported.count(u'-')) << row.name << ": clearing releases a held trigger";
+        EXPECT_EQ(std::ranges::count(reported, '+'), std::ranges::count(reported, '-'))
+                << row.name << ": clearing releases a held trigger";
     }
 }
 
