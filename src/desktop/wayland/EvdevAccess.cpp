@@ -21,7 +21,8 @@ bool EvdevAccess::keyboardsReadable()
 
 bool EvdevAccess::uinputWritable()
 {
-    const int fd = ::open("/dev/uinput", O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    // Opened as libevdev opens it to make a device: for reading and writing.
+    const int fd = ::open("/dev/uinput", O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }

@@ -45,7 +45,12 @@ void EvdevHotkeyMonitor::setTrigger(Trigger trigger)
 
 bool EvdevHotkeyMonitor::isWatching() const
 {
-    return m_started && m_keyboards->count() > 0;
+    return keyboardCount() > 0;
+}
+
+int EvdevHotkeyMonitor::keyboardCount() const
+{
+    return m_started ? m_keyboards->count() : 0;
 }
 
 void EvdevHotkeyMonitor::start()

@@ -36,6 +36,8 @@ public:
 
     // Started, and at least one keyboard is open.
     bool isWatching() const;
+    // How many keyboards are read (our own virtual keyboard is not).
+    int keyboardCount() const;
     // Whether a modifier (the trigger included) is down on any keyboard; nothing is held when none is watched.
     bool modifierHeld() const { return m_state.modifierHeld(); }
     // Also reads `fd` as a keyboard (a pipe carrying input_event records, say) until its end; takes the descriptor.

@@ -1,5 +1,6 @@
 #include "desktop/wayland/KeymapKeys.h"
 
+#include <algorithm>
 #include <memory>
 #include <xkbcommon/xkbcommon.h>
 
