@@ -126,6 +126,16 @@ void BM_UinputReleaseToReport(benchmark::State& state)
 }
 BENCHMARK(BM_UinputReleaseToReport)->Apply(timedTakes)->Unit(benchmark::kMicrosecond);
 
+// The two probes the accessibility answer makes once a second.
+void BM_AccessProbes(benchmark::State& state)
+{
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(EvdevAccess::keyboardsReadable());
+        benchmark::DoNotOptimize(EvdevAccess::uinputWritable());
+    }
+}
+BENCHMARK(BM_AccessProbes)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 } // namespace sayloom

@@ -136,7 +136,7 @@ void EvdevKeyState::reportIfReleased()
 
 bool EvdevKeyState::triggerHeldAnywhere() const
 {
-    if (m_triggerKey <= 0 || m_triggerKey >= keyCount) {
+    if (m_triggerKey == 0) {
         return false;
     }
     for (const auto& [device, state] : m_devices) {
@@ -159,7 +159,7 @@ bool EvdevKeyState::modifierHeld() const
                 return true;
             }
         }
-        if (m_triggerKey > 0 && m_triggerKey < keyCount && state.held.test(std::size_t(m_triggerKey))) {
+        if (m_triggerKey != 0 && state.held.test(std::size_t(m_triggerKey))) {
             return true;
         }
     }

@@ -23,8 +23,9 @@ public:
     EvdevKeyState(const EvdevKeyState&) = delete;
     EvdevKeyState& operator=(const EvdevKeyState&) = delete;
 
-    // The Linux key code watched from now on; 0 watches none. Does not report a release of the old key.
-    void setTriggerKey(int code) { m_triggerKey = code; }
+    // The Linux key code watched from now on; 0 (or a code no key has) watches none. Does not report a release of
+    // the old key.
+    void setTriggerKey(int code) { m_triggerKey = code > 0 && code < keyCount ? code : 0; }
     int triggerKey() const { return m_triggerKey; }
     void setOnChange(std::function<void(bool)> onChange) { m_onChange = std::move(onChange); }
     void setOnCancel(std::function<void()> onCancel) { m_onCancel = std::move(onCancel); }
