@@ -1,6 +1,7 @@
 #include "desktop/wayland/EvdevHotkeyMonitor.h"
 
 #include "desktop/wayland/EvdevKeyboards.h"
+#include "desktop/wayland/LogindSession.h"
 #include "desktop/wayland/WaylandLog.h"
 
 #include <linux/input.h>
@@ -9,11 +10,18 @@
 namespace sayloom {
 
 EvdevHotkeyMonitor::EvdevHotkeyMonitor(QObject* parent)
+    : EvdevHotkeyMonitor(QDBusConnection::systemBus(), parent)
+{
+}
+
+EvdevHotkeyMonitor::EvdevHotkeyMonitor(const QDBusConnection& systemBus, QObject* parent)
     : QObject(parent)
     , m_state([this](int device) { return m_keyboards->keysHeld(device); })
     , m_keyboards(std::make_unique<EvdevKeyboards>(m_state))
+    , m_session(new LogindSession(systemBus, this))
 {
     m_state.setTriggerKey(keyCode(m_trigger));
+    connect(m_session, &LogindSession::activeChanged, this, &EvdevHotkeyMonitor::sessionActiveChanged);
 }
 
 EvdevHotkeyMonitor::~EvdevHotkeyMonitor()
@@ -59,6 +67,13 @@ void EvdevHotkeyMonitor::start()
         return;
     }
     m_started = true;
+    if (m_session->isActive()) {
+        openKeyboards();
+    }
+}
+
+void EvdevHotkeyMonitor::openKeyboards()
+{
     m_keyboards->open();
     if (m_keyboards->count() > 0) {
         m_reportedUnreadable = false;
@@ -83,6 +98,20 @@ void EvdevHotkeyMonitor::stop()
     m_started = false;
     m_keyboards->close();
     m_state.clear();
+}
+
+void EvdevHotkeyMonitor::sessionActiveChanged(bool active)
+{
+    if (!m_started) {
+        return;
+    }
+    if (active) {
+        openKeyboards();
+    } else {
+        // A trigger held as the other session came to the front is released there, out of our sight.
+        m_keyboards->close();
+        m_state.clear();
+    }
 }
 
 void EvdevHotkeyMonitor::watch(int fd, const QByteArray& name)

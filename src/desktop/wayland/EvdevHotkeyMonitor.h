@@ -8,19 +8,25 @@
 
 #include <memory>
 
+class QDBusConnection;
+
 namespace sayloom {
 
 class EvdevKeyboards;
+class LogindSession;
 
 // Watches the trigger key on the kernel's keyboards (evdev), which works under every compositor: no Wayland
 // protocol shows a client a bare modifier pressed anywhere on the desktop. The keyboards are read, never grabbed.
 // Needs read access to /dev/input/event* (the group "input" on most systems). Keys are physical keys, whatever the
-// layout: right Alt is the trigger even where it types AltGr.
+// layout: right Alt is the trigger even where it types AltGr. While another login session is in front of the seat,
+// the keyboards are closed: their keys are not ours.
 class EvdevHotkeyMonitor final : public QObject, public HotkeyMonitor {
     Q_OBJECT
 
 public:
     explicit EvdevHotkeyMonitor(QObject* parent = nullptr);
+    // Asks logind on `systemBus` which session is in front.
+    explicit EvdevHotkeyMonitor(const QDBusConnection& systemBus, QObject* parent = nullptr);
     EvdevHotkeyMonitor(const EvdevHotkeyMonitor&) = delete;
     EvdevHotkeyMonitor& operator=(const EvdevHotkeyMonitor&) = delete;
     ~EvdevHotkeyMonitor() override;
@@ -48,9 +54,13 @@ public:
     static int keyCode(Trigger trigger);
 
 private:
+    void openKeyboards();
+    void sessionActiveChanged(bool active);
+
     Trigger m_trigger = Trigger::rightOption;
     EvdevKeyState m_state;
     std::unique_ptr<EvdevKeyboards> m_keyboards;
+    LogindSession* m_session = nullptr;
     bool m_started = false;
     bool m_reportedUnreadable = false;
 };

@@ -5,12 +5,19 @@
 #include "integration/support/ChildProcess.h"
 
 #include <QCoroTask>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QProcess>
+#include <QTemporaryDir>
 
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libevdev/libevdev-uinput.h>
 #include <libevdev/libevdev.h>
 #include <linux/input.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace sayloom::testing {
@@ -83,6 +90,72 @@ TEST_F(EvdevHotkeyMonitorTest, ReadsEventsAndSurvivesTheirSourceEndingOrBeingSto
     ::close(pipe[1]);
 }
 
+// logind, as far as the monitor asks it: which session is ours, and whether it is in front.
+class FakeLogind final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+
+public Q_SLOTS:
+    Q_SCRIPTABLE QDBusObjectPath GetSession(const QString&) { return QDBusObjectPath(QStringLiteral("/session/c2")); }
+};
+
+class FakeSession final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Session")
+    Q_PROPERTY(bool Active MEMBER active SCRIPTABLE true)
+
+public:
+    bool active = true;
+};
+
+TEST_F(EvdevHotkeyMonitorTest, ClosesTheKeyboardsWhileAnotherSessionIsInFront)
+{
+    QTemporaryDir root;
+    QProcess daemon;
+    daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address"),
+                  QStringLiteral("--address=unix:dir=") + root.path()});
+    if (!daemon.waitForReadyRead(5000)) {
+        GTEST_SKIP() << "no dbus-daemon";
+    }
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    FakeLogind logind;
+    FakeSession session;
+    QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("logind"));
+    ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/login1"), &logind,
+                                       QDBusConnection::ExportScriptableSlots));
+    ASSERT_TRUE(service.registerObject(QStringLiteral("/session/c2"), &session,
+                                       QDBusConnection::ExportScriptableProperties));
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.login1")));
+    const auto bringToFront = [&](bool ours) {
+        session.active = ours;
+        QDBusMessage changed = QDBusMessage::createSignal(QStringLiteral("/session/c2"),
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("PropertiesChanged"));
+        changed << QStringLiteral("org.freedesktop.login1.Session") << QVariantMap{{QStringLiteral("Active"), ours}}
+                << QStringList();
+        service.send(changed);
+    };
+    {
+        EvdevHotkeyMonitor onBus(QDBusConnection::connectToBus(address, QStringLiteral("sayloom")));
+        onBus.setOnChange([this](bool down) { reported += down ? '+' : '-'; });
+        onBus.start();
+        waitUntil([] { return false; }, 200ms); // the monitor learns which session is its own
+        int pipe[2];
+        ASSERT_EQ(::pipe2(pipe, O_CLOEXEC | O_NONBLOCK), 0);
+        onBus.watch(pipe[0], "pipe");
+        writeKey(pipe[1], KEY_RIGHTALT, 1);
+        EXPECT_EQ(reportedAfter("+"), "+");
+        bringToFront(false);
+        EXPECT_EQ(reportedAfter("+-"), "+-") << "the held trigger is let go";
+        EXPECT_FALSE(onBus.isWatching()) << "every keyboard is closed";
+        ::close(pipe[1]);
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("sayloom"));
+}
+
 // Needs a real kernel: /dev/uinput to make keyboards, /dev/input to read them.
 TEST_F(EvdevHotkeyMonitorTest, SeesKeyboardsPluggedInButNotOurOwn)
 {
@@ -128,3 +201,5 @@ TEST_F(EvdevHotkeyMonitorTest, SeesKeyboardsPluggedInButNotOurOwn)
 
 } // namespace
 } // namespace sayloom::testing
+
+#include "EvdevHotkeyMonitorTest.moc"
