@@ -96,6 +96,9 @@ void BM_UinputReleaseToReport(benchmark::State& state)
         state.SkipWithError("no writable /dev/uinput");
         return;
     }
+    EvdevHotkeyMonitor monitor;
+    monitor.start();
+    const int before = monitor.keyboardCount();
     libevdev* description = libevdev_new();
     libevdev_set_name(description, "benchmark keyboard");
     libevdev_enable_event_type(description, EV_KEY);
@@ -109,19 +112,16 @@ void BM_UinputReleaseToReport(benchmark::State& state)
         state.SkipWithError("no uinput keyboard could be made");
         return;
     }
-    {
-        EvdevHotkeyMonitor monitor;
-        monitor.start();
-        waitInLoop([] { return false; }, 300ms); // udev announces it and sets its node's permissions
-        if (!monitor.isWatching()) {
-            state.SkipWithError("no keyboard can be read");
-        } else {
-            timeReleases(state, monitor, [keyboard](int value) {
-                libevdev_uinput_write_event(keyboard, EV_KEY, KEY_RIGHTALT, value);
-                libevdev_uinput_write_event(keyboard, EV_SYN, SYN_REPORT, 0);
-            });
-        }
+    // udev announces it once its node's permissions are set.
+    if (!waitInLoop([&monitor, before] { return monitor.keyboardCount() > before; }, 3s)) {
+        state.SkipWithError("the new keyboard cannot be read");
+    } else {
+        timeReleases(state, monitor, [keyboard](int value) {
+            libevdev_uinput_write_event(keyboard, EV_KEY, KEY_RIGHTALT, value);
+            libevdev_uinput_write_event(keyboard, EV_SYN, SYN_REPORT, 0);
+        });
     }
+    monitor.stop();
     libevdev_uinput_destroy(keyboard);
 }
 BENCHMARK(BM_UinputReleaseToReport)->Apply(timedTakes)->Unit(benchmark::kMicrosecond);
