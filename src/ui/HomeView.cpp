@@ -160,8 +160,8 @@ HomeView::HomeView(AppState& state, Clock& clock, Permissions& permissions, QWid
     };
     m_microphoneRow = permissionRow(QStringLiteral("Microphone"), QStringLiteral("To hear you while you dictate."),
                                     Permissions::microphonePage());
-    m_accessibilityRow = permissionRow(ScreenTexts::accessibilityTitle({}), accessibilityReason,
-                                       Permissions::accessibilityPage());
+    m_accessibilityRow =
+            permissionRow(ScreenTexts::accessibilityTitle({}), accessibilityReason, Permissions::accessibilityPage());
     column->addWidget(m_banner);
 
     // Without a tray the window is the only way in, and closing it does not quit.

@@ -35,8 +35,8 @@ PermissionSettings::PermissionSettings(AppState& state, Permissions& permissions
     auto* group = new SettingsGroup(QString(), this);
     m_microphone = addRow(*group, QStringLiteral("Microphone"), QStringLiteral("To hear you while you dictate."),
                           Permissions::microphonePage());
-    m_accessibility = addRow(*group, ScreenTexts::accessibilityTitle({}), accessibilityNeed,
-                             Permissions::accessibilityPage());
+    m_accessibility =
+            addRow(*group, ScreenTexts::accessibilityTitle({}), accessibilityNeed, Permissions::accessibilityPage());
     column->addWidget(group);
     column->addStretch(1);
 
