@@ -14,6 +14,8 @@ public:
     static QString find(const QString& name);
 
     static QString helpPage() { return find(QStringLiteral("help.html")); }
+    // The script that lets this account read the keyboards and type on Wayland, run once with sudo.
+    static QString keyboardSetup() { return find(QStringLiteral("sayloom-setup-keyboard")); }
 };
 
 } // namespace sayloom
