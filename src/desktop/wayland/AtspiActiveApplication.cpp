@@ -91,11 +91,13 @@ public:
     {
     }
 
-    // Milliseconds, at least 1 while time is left, 0 once it is gone.
+    bool expired() const { return std::chrono::steady_clock::now() >= m_end; }
+
+    // Milliseconds, at least 1: a timeout of 0 would not mean "none left" to every D-Bus library.
     int remaining() const
     {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_end - std::chrono::steady_clock::now());
-        return left.count() > 0 ? int(left.count()) : 0;
+        return std::max(1, int(left.count()));
     }
 
 private:
@@ -202,12 +204,15 @@ AtspiActiveApplication::walkForActiveWindow(const Deadline& deadline) const
 {
     // Three rounds: the applications, their windows, the windows' states; the questions of a round go out together,
     // so the walk takes three answers' time however many applications there are.
-    if (deadline.remaining() == 0) {
+    if (deadline.expired()) {
         return std::nullopt;
     }
     const QList<Object> applications = objectsIn<Object>(
             m_bus->call(methodCall(registry, rootPath, u"GetChildren"_s), QDBus::Block, deadline.remaining()));
 
+    if (deadline.expired()) {
+        return std::nullopt;
+    }
     QList<QDBusPendingCall> windowLists;
     for (const Object& application : applications) {
         windowLists.append(m_bus->asyncCall(methodCall(application.bus, application.path, u"GetChildren"_s),
@@ -219,6 +224,9 @@ AtspiActiveApplication::walkForActiveWindow(const Deadline& deadline) const
         windows.append(objectsIn<Object>(list.reply()));
     }
 
+    if (deadline.expired()) {
+        return std::nullopt;
+    }
     QList<QDBusPendingCall> states;
     for (const Object& window : windows) {
         states.append(m_bus->asyncCall(methodCall(window.bus, window.path, u"GetState"_s), deadline.remaining()));
