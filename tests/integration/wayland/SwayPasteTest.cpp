@@ -1,0 +1,135 @@
+#include "desktop/wayland/DataControlClipboard.h"
+#include "desktop/wayland/SwayActiveWindow.h"
+#include "desktop/wayland/VirtualKeyboard.h"
+#include "desktop/wayland/WaylandConnection.h"
+#include "desktop/wayland/WaylandTextInserter.h"
+#include "integration/support/SwayServer.h"
+#include "integration/support/TestWindow.h"
+#include "integration/wayland/SwayTest.h"
+#include "support/Printers.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace sayloom::testing {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+bool finish(
+        QCoro::Task<void> task, const std::function<void()>& meanwhile = [] {})
+{
+    meanwhile();
+    return waitUntil([&task] { return task.isReady(); });
+}
+
+std::optional<RunningApplication> waitForFront(const SwayActiveWindow& windows, qint64 pid)
+{
+    waitUntil([&] { return windows.frontmost() && windows.frontmost()->identity == QString::number(pid); });
+    return windows.frontmost();
+}
+
+TEST(SwayDesktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
+{
+    if (!sway) {
+        GTEST_SKIP() << swayMissing.toStdString();
+    }
+    // A desktop entry names the test window's app id, as an installed application's entry would.
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkpath(u"applications"_s));
+    QFile entry(data.path() + u"/applications/SayloomTestWindow.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nName=Test Window\n");
+    entry.close();
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(data.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path() + u"/none"));
+
+    WaylandConnection connection;
+    ASSERT_TRUE(connection.hasDataControl());
+    ASSERT_TRUE(connection.hasVirtualKeyboard());
+    DataControlClipboard clipboard(connection);
+    VirtualKeyboard keyboard(connection);
+    WaylandTextInserter inserter(clipboard, keyboard, {});
+    SwayActiveWindow windows;
+    // The seat had no keyboard until ours came; then the compositor hands out its keymap.
+    EXPECT_TRUE(waitUntil([&] { return connection.keymap().contains("xkb_keymap"); }));
+
+    TestWindow editor(u"SayloomTestWindow"_s, sway->environment());
+    const std::optional<RunningApplication> target = waitForFront(windows, editor.pid());
+    ASSERT_TRUE(target);
+    EXPECT_EQ(target->applicationId, u"SayloomTestWindow"_s);
+    EXPECT_EQ(target->displayName, u"Test Window"_s);
+    EXPECT_TRUE(target->window);
+    EXPECT_EQ(windows.current()->identity, QString::number(QCoreApplication::applicationPid()));
+
+    // From an empty clipboard, then from text and an image: during the paste exactly the text with the markers,
+    // afterwards what was there before.
+    const QString text = u"Grüße, 世界 — done."_s;
+    for (const bool withImage : {false, true}) {
+        if (withImage) {
+            ASSERT_TRUE(editor.copy(u"before"_s, true));
+        }
+        const QMap<QString, QByteArray> before = editor.clipboard();
+        ASSERT_EQ(before.size(), withImage ? 3 : 0) << before.keys().join(u' ').toStdString();
+        QMap<QString, QByteArray> during;
+        const QString expected = editor.text() + text;
+        ASSERT_TRUE(finish(inserter.insert(text, target), [&] {
+            waitUntil([&] { return editor.text() == expected; });
+            during = editor.clipboard();
+        }));
+        EXPECT_EQ(editor.text(), expected);
+        const QMap<QString, QByteArray> marked{{u"text/plain"_s, text.toUtf8()},
+                                               {u"text/plain;charset=utf-8"_s, text.toUtf8()},
+                                               {u"org.nspasteboard.TransientType"_s, {}},
+                                               {u"x-kde-passwordManagerHint"_s, "secret"}};
+        EXPECT_EQ(during, marked);
+        EXPECT_EQ(editor.clipboard(), before);
+    }
+
+    // Someone else copies while the target fetches the text: theirs stays.
+    ASSERT_TRUE(finish(inserter.insert(u" more"_s, target), [&] {
+        waitUntil([&] { return editor.text().endsWith(u" more"); });
+        QProcess copier;
+        copier.setProcessEnvironment(sway->environment());
+        copier.start(u"wl-copy"_s, {u"theirs"_s});
+        copier.waitForFinished();
+        waitUntil([&] { return editor.clipboard().value(u"text/plain"_s) == "theirs"; }, std::chrono::seconds(2));
+    }));
+    EXPECT_EQ(editor.clipboard().value(u"text/plain"_s), "theirs");
+
+    // Text left for the user stays, unmarked.
+    clipboard.setText(u"kept"_s);
+    waitUntil([&] { return editor.clipboard().value(u"text/plain"_s) == "kept"; }, std::chrono::seconds(2));
+    EXPECT_EQ(editor.clipboard().keys(), QStringList({u"text/plain"_s, u"text/plain;charset=utf-8"_s}));
+
+    // A terminal gets the keystroke it pastes with; then activation brings the editor back in front of it.
+    TestWindow terminal(u"kitty"_s, sway->environment());
+    const std::optional<RunningApplication> shell = waitForFront(windows, terminal.pid());
+    ASSERT_TRUE(shell);
+    ASSERT_TRUE(finish(inserter.insert(u"ls"_s, shell), [&] { terminal.output().waitFor(u"^key "_s); }));
+    EXPECT_EQ(terminal.keys(), QStringList{u"Ctrl+Shift+V"_s});
+    ASSERT_TRUE(finish(windows.activate(*target)));
+    EXPECT_EQ(windows.frontmost(), target);
+}
+
+TEST(SwayDesktop, WithoutACompositorNothingIsAvailableAndNothingFails)
+{
+    WaylandConnection connection("sayloom-no-such-display");
+    DataControlClipboard clipboard(connection);
+    VirtualKeyboard keyboard(connection);
+    EXPECT_FALSE(connection.isUsable() || connection.hasDataControl() || connection.hasVirtualKeyboard());
+    EXPECT_TRUE(connection.keymap().isEmpty());
+    EXPECT_FALSE(keyboard.isAvailable());
+    std::optional<bool> held;
+    ASSERT_TRUE(finish([&]() -> QCoro::Task<void> { held = co_await clipboard.hold(u"text"_s); }()));
+    EXPECT_EQ(held, false);
+    clipboard.restore();
+    clipboard.setText(u"text"_s);
+    const SwayActiveWindow windows("/nonexistent/sway.sock");
+    EXPECT_FALSE(windows.frontmost());
+}
+
+} // namespace
+} // namespace sayloom::testing
