@@ -21,6 +21,8 @@ namespace sayloom {
 
 namespace {
 
+constexpr std::chrono::seconds writePatience{60};
+
 // Types that describe the clipboard rather than carry its content (XWayland passes some on).
 bool isBookkeeping(const QByteArray& type)
 {
@@ -119,6 +121,8 @@ public:
     {
         ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
         if (write()) {
+            // A reader that stops reading would keep the descriptor and the bytes forever.
+            QTimer::singleShot(writePatience, this, &QObject::deleteLater);
             m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Write);
             connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
                 if (!write()) {
@@ -192,26 +196,32 @@ struct DataControlClipboard::Listeners {
         }
     }
 
-    static void selection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* proxy)
+    static void follow(DataControlClipboard* self, Selection which, zwlr_data_control_offer_v1* proxy)
     {
-        auto* self = static_cast<DataControlClipboard*>(data);
+        if (which != self->m_which) {
+            return dropOffer(proxy);
+        }
         if (self->m_selection) {
             dropOffer(self->m_selection->proxy);
         }
         self->m_selection = proxy ? static_cast<Offer*>(zwlr_data_control_offer_v1_get_user_data(proxy)) : nullptr;
     }
 
-    // Only the clipboard matters to us.
-    static void primarySelection(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* proxy)
+    static void selection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* proxy)
     {
-        dropOffer(proxy);
+        follow(static_cast<DataControlClipboard*>(data), Selection::clipboard, proxy);
+    }
+
+    static void primarySelection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* proxy)
+    {
+        follow(static_cast<DataControlClipboard*>(data), Selection::primary, proxy);
     }
 
     static void finished(void* data, zwlr_data_control_device_v1* device)
     {
         auto* self = static_cast<DataControlClipboard*>(data);
         qCWarning(lcWayland, "The compositor stopped serving the clipboard");
-        selection(data, device, nullptr);
+        follow(self, self->m_which, nullptr);
         zwlr_data_control_device_v1_destroy(device);
         self->m_device = nullptr;
     }
@@ -240,10 +250,11 @@ struct DataControlClipboard::Listeners {
     static constexpr zwlr_data_control_source_v1_listener sourceListener{send, cancelled};
 };
 
-DataControlClipboard::DataControlClipboard(WaylandConnection& connection)
+DataControlClipboard::DataControlClipboard(WaylandConnection& connection, Selection selection)
     : m_connection(connection)
+    , m_which(selection)
 {
-    if (!m_connection.hasDataControl()) {
+    if (!m_connection.hasDataControl() || (selection == Selection::primary && m_connection.dataControlVersion() < 2)) {
         return;
     }
     m_device = zwlr_data_control_manager_v1_get_data_device(m_connection.dataControl(), m_connection.seat());
@@ -287,8 +298,7 @@ void DataControlClipboard::forget(Source* source)
 DataControlClipboard::Source* DataControlClipboard::claim(Content content)
 {
     if (content.isEmpty()) {
-        zwlr_data_control_device_v1_set_selection(m_device, nullptr);
-        m_connection.flush();
+        setSelection(nullptr);
         return nullptr;
     }
     auto source = std::make_unique<Source>(Source{
@@ -297,9 +307,19 @@ DataControlClipboard::Source* DataControlClipboard::claim(Content content)
         zwlr_data_control_source_v1_offer(source->proxy, type.constData());
     }
     zwlr_data_control_source_v1_add_listener(source->proxy, &Listeners::sourceListener, source.get());
-    zwlr_data_control_device_v1_set_selection(m_device, source->proxy);
-    m_connection.flush();
+    setSelection(source.get());
     return m_sources.emplace_back(std::move(source)).get();
+}
+
+void DataControlClipboard::setSelection(Source* source)
+{
+    zwlr_data_control_source_v1* const proxy = source ? source->proxy : nullptr;
+    if (m_which == Selection::primary) {
+        zwlr_data_control_device_v1_set_primary_selection(m_device, proxy);
+    } else {
+        zwlr_data_control_device_v1_set_selection(m_device, proxy);
+    }
+    m_connection.flush();
 }
 
 QCoro::Task<DataControlClipboard::Content> DataControlClipboard::copyOut()

@@ -19,16 +19,20 @@ namespace sayloom {
 
 class WaylandConnection;
 
-// The seat's clipboard through the wlroots data-control protocol, which needs no window and no focus: for one paste
-// at a time (held, then given back) and for text left there for the user. Content we put there is served from
-// memory by this object until someone else copies. Main thread only.
+// The seat's clipboard (or its primary selection, which xterm pastes with Shift+Insert) through the wlroots
+// data-control protocol, which needs no window and no focus: for one paste at a time (held, then given back) and for
+// text left there for the user. Content we put there is served from memory by this object until someone else copies.
+// Main thread only.
 class DataControlClipboard final : public QObject, public PasteClipboard, public Clipboard {
 public:
     // Each type and its bytes, in the order offered.
     using Content = QList<std::pair<QByteArray, QByteArray>>;
 
-    // `connection` must outlive this. Without the compositor's data-control global nothing is available.
-    explicit DataControlClipboard(WaylandConnection& connection);
+    enum class Selection { clipboard, primary };
+
+    // `connection` must outlive this. Without the compositor's data-control global (version 2 for the primary
+    // selection) nothing is available.
+    explicit DataControlClipboard(WaylandConnection& connection, Selection selection = Selection::clipboard);
     DataControlClipboard(const DataControlClipboard&) = delete;
     DataControlClipboard& operator=(const DataControlClipboard&) = delete;
     ~DataControlClipboard() override;
@@ -55,7 +59,10 @@ private:
     void forget(Source* source);
     void serve(const QByteArray& data, int fd);
 
+    void setSelection(Source* source);
+
     WaylandConnection& m_connection;
+    Selection m_which;
     zwlr_data_control_device_v1* m_device = nullptr;
     Offer* m_selection = nullptr;
     std::vector<std::unique_ptr<Source>> m_sources;

@@ -228,6 +228,10 @@ QCoro::Task<void> SwayActiveWindow::activate(RunningApplication application)
         qCWarning(lcWayland, "sway did not answer the request to focus a window");
         co_return;
     }
+    // The window has gone: nothing will take the focus.
+    if (!QJsonDocument::fromJson(*reply).array().at(0).toObject().value(u"success").toBool()) {
+        co_return;
+    }
     const auto isFront = [this, &application] {
         const QJsonObject node = focusedWindow();
         return !node.isEmpty() &&

@@ -130,7 +130,9 @@ struct WaylandConnection::Listeners {
 
 WaylandConnection::WaylandConnection(const QByteArray& display)
 {
-    m_display = wl_display_connect(display.isEmpty() ? nullptr : display.constData());
+    // Without WAYLAND_DISPLAY libwayland would try wayland-0, which in an X11 session may be someone else's.
+    const QByteArray name = display.isEmpty() ? qgetenv("WAYLAND_DISPLAY") : display;
+    m_display = name.isEmpty() ? nullptr : wl_display_connect(name.constData());
     if (!m_display) {
         m_failed = true;
         qCInfo(lcWayland, "No Wayland display to connect to");

@@ -25,8 +25,8 @@ class WaylandConnection final : public QObject {
     Q_OBJECT
 
 public:
-    // Connects to `display` (a socket name or path), by default $WAYLAND_DISPLAY, and waits for the compositor to
-    // name its globals.
+    // Connects to `display` (a socket name or path), by default $WAYLAND_DISPLAY (nothing when it is not set), and
+    // waits for the compositor to name its globals.
     explicit WaylandConnection(const QByteArray& display = {});
     WaylandConnection(const WaylandConnection&) = delete;
     WaylandConnection& operator=(const WaylandConnection&) = delete;

@@ -113,14 +113,14 @@ bool SwayServer::start(QString* error)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline && m_sway.state() == QProcess::Running) {
         const QDir folder(runtime);
-        const QStringList displays =
-                folder.entryList({QStringLiteral("wayland-*")}, QDir::Files | QDir::System).filter(QStringLiteral(".lock"));
+        const QStringList displays = folder.entryList({QStringLiteral("wayland-*")}, QDir::Files | QDir::System)
+                                             .filter(QStringLiteral(".lock"));
         const QStringList ipc = folder.entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
         if (!displays.isEmpty() && !ipc.isEmpty()) {
             m_waylandDisplay = displays.first().chopped(5);
             m_ipcSocket = folder.filePath(ipc.first());
-            // The lock comes before the socket listens.
-            if (folder.exists(m_waylandDisplay)) {
+            // The lock comes before the socket listens, and sway quits on SIGTERM only once its loop runs.
+            if (folder.exists(m_waylandDisplay) && answers()) {
                 return true;
             }
         }
@@ -129,6 +129,16 @@ bool SwayServer::start(QString* error)
     QFile log(m_folder.path() + u"/sway.log");
     log.open(QIODevice::ReadOnly);
     return fail(u"sway did not come up: " + QString::fromLocal8Bit(log.readAll().right(2000)));
+}
+
+bool SwayServer::answers() const
+{
+    QProcess message;
+    message.setProcessEnvironment(environment());
+    message.setStandardOutputFile(QProcess::nullDevice());
+    message.setStandardErrorFile(QProcess::nullDevice());
+    message.start(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_version")});
+    return message.waitForFinished(3000) && message.exitStatus() == QProcess::NormalExit && message.exitCode() == 0;
 }
 
 void SwayServer::stop()

@@ -36,6 +36,8 @@ public:
 
 private:
     QString runtimeFolder() const;
+    // Whether sway answers on its IPC socket.
+    bool answers() const;
 
     QTemporaryDir m_folder;
     QProcess m_sway;

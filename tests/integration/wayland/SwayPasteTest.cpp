@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace sayloom::testing {
@@ -103,6 +104,25 @@ TEST(SwayDesktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     clipboard.setText(u"kept"_s);
     waitUntil([&] { return editor.clipboard().value(u"text/plain"_s) == "kept"; }, std::chrono::seconds(2));
     EXPECT_EQ(editor.clipboard().keys(), QStringList({u"text/plain"_s, u"text/plain;charset=utf-8"_s}));
+
+    // xterm pastes the primary selection, which holds the text meanwhile and is empty again afterwards.
+    DataControlClipboard primary(connection, DataControlClipboard::Selection::primary);
+    std::optional<bool> held;
+    ASSERT_TRUE(finish([&]() -> QCoro::Task<void> { held = co_await primary.hold(u"ls"_s); }()));
+    EXPECT_EQ(held, true);
+    EXPECT_EQ(editor.clipboard(true).value(u"text/plain"_s), "ls");
+    primary.restore();
+    EXPECT_TRUE(waitUntil([&] { return editor.clipboard(true).isEmpty(); }, std::chrono::seconds(2)));
+
+    // A program that owns the clipboard and does not answer costs the copy's patience once; the paste goes on.
+    QProcess owner;
+    owner.setProcessEnvironment(sway->environment());
+    owner.start(u"wl-copy"_s, {u"--foreground"_s, u"frozen"_s});
+    ASSERT_TRUE(waitUntil([&] { return editor.clipboard().value(u"text/plain"_s) == "frozen"; }));
+    ::kill(pid_t(owner.processId()), SIGSTOP);
+    ASSERT_TRUE(finish(inserter.insert(u" still"_s, target)));
+    EXPECT_TRUE(editor.text().endsWith(u" still"));
+    owner.kill();
 
     // A terminal gets the keystroke it pastes with; then activation brings the editor back in front of it.
     TestWindow terminal(u"kitty"_s, sway->environment());
