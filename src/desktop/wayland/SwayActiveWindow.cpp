@@ -216,6 +216,9 @@ QCoro::Task<void> SwayActiveWindow::activate(RunningApplication application)
 {
     // The window when we know it, else any window of the process; the identity is a pid unless it names a window.
     QByteArray criteria;
+    if (!isAvailable()) {
+        co_return;
+    }
     if (application.window) {
         criteria = "con_id=" + QByteArray::number(*application.window);
     } else if (bool isPid = false; application.identity.toLongLong(&isPid) > 0 && isPid) {

@@ -37,9 +37,9 @@ public:
     bool hasDataControl() const { return isUsable() && m_dataControl && m_seat; }
     // The wlroots virtual keyboard (zwp_virtual_keyboard_manager_v1).
     bool hasVirtualKeyboard() const { return isUsable() && m_virtualKeyboards && m_seat; }
-    // The text of the seat keyboard's XKB keymap as the compositor last sent it; empty before it came or when the
-    // seat has no keyboard.
-    QByteArray keymap() const { return m_keymap; }
+    // The text of the seat keyboard's XKB keymap as the compositor last sent it; empty before it came, when the seat
+    // has no keyboard, or once the connection broke.
+    QByteArray keymap() const { return isUsable() ? m_keymap : QByteArray(); }
 
     // Completes once the compositor has handled every request sent so far (and sent us what follows from them);
     // false when it does not answer within `patience` or the connection broke.

@@ -32,6 +32,8 @@ public:
     QProcessEnvironment environment() const;
 
     QString waylandDisplay() const { return m_waylandDisplay; }
+    // The path of the Wayland socket, for a connection that names it.
+    QString waylandSocket() const { return runtimeFolder() + u'/' + m_waylandDisplay; }
     QString ipcSocket() const { return m_ipcSocket; }
 
 private:

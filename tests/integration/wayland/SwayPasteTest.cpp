@@ -134,21 +134,39 @@ TEST(SwayDesktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
     EXPECT_EQ(windows.frontmost(), target);
 }
 
-TEST(SwayDesktop, WithoutACompositorNothingIsAvailableAndNothingFails)
+TEST(SwayDesktop, WithoutACompositorOrAfterItWentNothingIsAvailableAndNothingFails)
 {
-    WaylandConnection connection("sayloom-no-such-display");
-    DataControlClipboard clipboard(connection);
-    VirtualKeyboard keyboard(connection);
-    EXPECT_FALSE(connection.isUsable() || connection.hasDataControl() || connection.hasVirtualKeyboard());
-    EXPECT_TRUE(connection.keymap().isEmpty());
-    EXPECT_FALSE(keyboard.isAvailable());
-    std::optional<bool> held;
-    ASSERT_TRUE(finish([&]() -> QCoro::Task<void> { held = co_await clipboard.hold(u"text"_s); }()));
-    EXPECT_EQ(held, false);
-    clipboard.restore();
-    clipboard.setText(u"text"_s);
-    const SwayActiveWindow windows("/nonexistent/sway.sock");
+    SwayServer going;
+    const bool goingRuns = SwayServer::isInstalled() && going.start();
+    for (const bool went : {false, true}) {
+        if (went && !goingRuns) {
+            continue;
+        }
+        WaylandConnection connection(went ? QFile::encodeName(going.waylandSocket()) : "sayloom-no-such-display");
+        DataControlClipboard clipboard(connection);
+        VirtualKeyboard keyboard(connection);
+        if (went) {
+            EXPECT_TRUE(clipboard.isAvailable() && keyboard.isAvailable());
+            going.stop();
+            EXPECT_TRUE(waitUntil([&] { return !connection.isUsable(); }, std::chrono::seconds(5)));
+        }
+        EXPECT_FALSE(connection.hasDataControl() || connection.hasVirtualKeyboard());
+        EXPECT_FALSE(clipboard.isAvailable() || keyboard.isAvailable());
+        EXPECT_TRUE(connection.keymap().isEmpty());
+        std::optional<bool> held;
+        std::optional<bool> sent;
+        ASSERT_TRUE(finish([&]() -> QCoro::Task<void> {
+            held = co_await clipboard.hold(u"text"_s);
+            sent = co_await keyboard.sendPaste(PasteKeys::controlV);
+        }()));
+        EXPECT_EQ(held, false);
+        EXPECT_EQ(sent, false);
+        clipboard.restore();
+        clipboard.setText(u"text"_s);
+    }
+    SwayActiveWindow windows("/nonexistent/sway.sock");
     EXPECT_FALSE(windows.frontmost());
+    EXPECT_TRUE(finish(windows.activate({.identity = u"1"_s})));
 }
 
 } // namespace
