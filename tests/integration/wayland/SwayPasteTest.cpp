@@ -32,6 +32,18 @@ std::optional<RunningApplication> waitForFront(const SwayActiveWindow& windows, 
     return windows.frontmost();
 }
 
+// Runs wl-copy or wl-paste on the private sway with the event loop running, so that we can serve what it reads.
+QByteArray wlClipboard(const QString& program, const QStringList& arguments, const QByteArray& input = {})
+{
+    QProcess process;
+    process.setProcessEnvironment(sway->environment());
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    waitUntil([&] { return process.state() == QProcess::NotRunning; });
+    return process.readAllStandardOutput();
+}
+
 TEST(SwayDesktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
 {
     if (!sway) {
@@ -89,13 +101,19 @@ TEST(SwayDesktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
         EXPECT_EQ(editor.clipboard(), before);
     }
 
+    // A big picture is copied out and served back as the reader makes room.
+    QByteArray picture(4 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < picture.size(); ++i) {
+        picture[i] = char(i * 7 % 251);
+    }
+    wlClipboard(u"wl-copy"_s, {u"--type"_s, u"image/png"_s}, picture);
+    ASSERT_TRUE(finish(inserter.insert(u" more"_s, target)));
+    EXPECT_TRUE(wlClipboard(u"wl-paste"_s, {u"--type"_s, u"image/png"_s}) == picture);
+
     // Someone else copies while the target fetches the text: theirs stays.
     ASSERT_TRUE(finish(inserter.insert(u" more"_s, target), [&] {
-        waitUntil([&] { return editor.text().endsWith(u" more"); });
-        QProcess copier;
-        copier.setProcessEnvironment(sway->environment());
-        copier.start(u"wl-copy"_s, {u"theirs"_s});
-        copier.waitForFinished();
+        waitUntil([&] { return editor.text().endsWith(u" more more"); });
+        wlClipboard(u"wl-copy"_s, {u"theirs"_s});
         waitUntil([&] { return editor.clipboard().value(u"text/plain"_s) == "theirs"; }, std::chrono::seconds(2));
     }));
     EXPECT_EQ(editor.clipboard().value(u"text/plain"_s), "theirs");
