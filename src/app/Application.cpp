@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "desktop/DesktopPermissions.h"
 #include "ui/MainWindow.h"
 #include "ui/MenuBarMenu.h"
 
@@ -33,8 +34,8 @@ const char* phaseName(AppState::Phase::Kind kind)
 Application::Application(QElapsedTimer startedAt, QObject* parent)
     : QObject(parent)
     , m_startedAt(startedAt)
-    , m_desktop(m_parts.clock(), m_parts.inputDevices())
-    , m_state(m_parts.sessionParts(m_desktop.parts()))
+    , m_desktop(Desktop::forSession(m_parts.clock(), m_parts.inputDevices(), m_parts.preferences()))
+    , m_state(m_parts.sessionParts(m_desktop->parts()))
     , m_trayAvailable(QSystemTrayIcon::isSystemTrayAvailable())
 {
     connect(&m_state, &AppState::phaseChanged, this, &Application::logPhase);
@@ -50,6 +51,7 @@ Application::~Application()
 
 void Application::start()
 {
+    qCInfo(lcApp, "Desktop: %s", qUtf8Printable(m_desktop->description()));
     m_state.start();
     if (m_trayAvailable) {
         m_tray = std::make_unique<MenuBarMenu>(m_state, MenuBarMenu::Actions{.openWindow = [this] { showMainWindow(); },
@@ -78,7 +80,7 @@ MainWindow& Application::mainWindow()
     if (!m_mainWindow) {
         m_mainWindow = std::make_unique<MainWindow>(WindowParts{.state = m_state,
                                                                 .clock = m_parts.clock(),
-                                                                .permissions = m_desktop.permissions(),
+                                                                .permissions = m_desktop->permissions(),
                                                                 .inputDevices = m_parts.inputDevices(),
                                                                 .loginItem = m_autostart,
                                                                 .files = m_files,

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppParts.h"
-#include "app/X11Desktop.h"
+#include "app/Desktop.h"
 #include "desktop/Autostart.h"
 #include "desktop/DesktopFileActions.h"
 #include "session/AppState.h"
@@ -17,7 +17,7 @@ class MainWindow;
 class MenuBarMenu;
 
 // The running application: the real parts, the one session over them, the tray and the main window. Built on the
-// main thread of a QApplication connected to an X11 display.
+// main thread of a QApplication connected to an X11 display (XWayland on a Wayland desktop).
 class Application final : public QObject {
     Q_OBJECT
 
@@ -39,7 +39,7 @@ private:
 
     QElapsedTimer m_startedAt;
     AppParts m_parts;
-    X11Desktop m_desktop;
+    std::unique_ptr<Desktop> m_desktop;
     AppState m_state;
     Autostart m_autostart;
     DesktopFileActions m_files;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Desktop.h"
 #include "desktop/CanberraSounds.h"
 #include "desktop/DesktopPermissions.h"
 #include "desktop/x11/X11AccessibilityTrust.h"
@@ -8,24 +9,20 @@
 #include "desktop/x11/X11HotkeyMonitor.h"
 #include "desktop/x11/X11TextInserter.h"
 #include "overlay/OverlayController.h"
-#include "session/SessionParts.h"
 
 namespace sayloom {
 
-class Clock;
-class InputDevices;
-
 // The session's desktop on an X11 display (or XWayland): the trigger key, pasting, the active window and the
 // clipboard through X11, the pill, the cues and the permission probes. Needs a QApplication on that display.
-class X11Desktop final {
+class X11Desktop final : public Desktop {
 public:
     X11Desktop(Clock& clock, InputDevices& inputDevices);
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
-    DesktopParts parts();
-    DesktopPermissions& permissions() { return m_permissions; }
-    OverlayController& overlay() { return m_overlay; }
+    DesktopParts parts() override;
+    DesktopPermissions& permissions() override { return m_permissions; }
+    QString description() const override { return QStringLiteral("X11"); }
 
 private:
     X11HotkeyMonitor m_hotkeyMonitor;

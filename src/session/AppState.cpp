@@ -117,6 +117,9 @@ AppState::AppState(SessionParts parts, QObject* parent)
     , m_levelHistory(silentLevels())
 {
     m_accessibilityGranted = m_accessibility.isTrusted();
+    if (!m_accessibilityGranted) {
+        m_accessibilityGaps = m_accessibility.missing();
+    }
     m_aiStatus = aiStatus();
     connect(&m_history, &HistoryStore::entriesChanged, this, &AppState::historyChanged);
     connect(m_languageModel.get(), &LanguageModel::availabilityChanged, this, &AppState::updateAiStatus);
@@ -229,14 +232,13 @@ QCoro::Task<void> AppState::recheckMicrophone()
 QCoro::Task<void> AppState::waitForAccessibility()
 {
     QPointer<AppState> self(this);
-    while (!m_accessibility.isTrusted()) {
+    while (!refreshAccessibility()) {
         QCoro::Task<void> pause = m_clock.sleep(accessibilityPollInterval);
         co_await std::move(pause);
         if (!self) {
             co_return;
         }
     }
-    setAccessibilityGranted(true);
     // The monitor may have been refused the key events before access was granted.
     m_hotkeyMonitor.stop();
     m_hotkeyMonitor.start();
@@ -723,6 +725,16 @@ void AppState::setIsLocked(bool locked)
 void AppState::setLiveTranscript(const QString& text)
 {
     assign(this, m_liveTranscript, text, &AppState::liveTranscriptChanged);
+}
+
+bool AppState::refreshAccessibility()
+{
+    // A desktop with several grants may get one of them before the others; the windows follow each.
+    const bool granted = m_accessibility.isTrusted();
+    assign(this, m_accessibilityGaps, granted ? QList<AccessGap>() : m_accessibility.missing(),
+           &AppState::accessibilityGapsChanged);
+    setAccessibilityGranted(granted);
+    return granted;
 }
 
 void AppState::setAccessibilityGranted(bool granted)

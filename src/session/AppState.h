@@ -7,6 +7,7 @@
 #include "session/EngineStatus.h"
 #include "session/Preferences.h"
 #include "session/SessionParts.h"
+#include "session/ports/AccessibilityTrust.h"
 #include "session/ports/RunningApplication.h"
 #include "session/ports/Sounds.h"
 #include "session/ports/Trigger.h"
@@ -40,6 +41,7 @@ class AppState final : public QObject {
     Q_PROPERTY(bool isLocked READ isLocked NOTIFY isLockedChanged)
     Q_PROPERTY(QString liveTranscript READ liveTranscript NOTIFY liveTranscriptChanged)
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
+    Q_PROPERTY(QList<sayloom::AccessGap> accessibilityGaps READ accessibilityGaps NOTIFY accessibilityGapsChanged)
     Q_PROPERTY(bool microphoneGranted READ microphoneGranted NOTIFY microphoneGrantedChanged)
     Q_PROPERTY(sayloom::EngineStatus engineStatus READ engineStatus NOTIFY engineStatusChanged)
     Q_PROPERTY(QList<sayloom::HistoryEntry> history READ history NOTIFY historyChanged)
@@ -124,6 +126,8 @@ public:
     bool isLocked() const { return m_isLocked; }
     const QString& liveTranscript() const { return m_liveTranscript; }
     bool accessibilityGranted() const { return m_accessibilityGranted; }
+    // What the desktop names as missing while accessibility is not granted; empty once it is.
+    QList<AccessGap> accessibilityGaps() const { return m_accessibilityGaps; }
     bool microphoneGranted() const { return m_microphoneGranted; }
     const EngineStatus& engineStatus() const { return m_engineStatus; }
     const QList<HistoryEntry>& history() const;
@@ -156,6 +160,7 @@ signals:
     void isLockedChanged();
     void liveTranscriptChanged();
     void accessibilityGrantedChanged();
+    void accessibilityGapsChanged();
     void microphoneGrantedChanged();
     void engineStatusChanged();
     void historyChanged();
@@ -207,6 +212,8 @@ private:
     void setIsLocked(bool locked);
     void setLiveTranscript(const QString& text);
     void setAccessibilityGranted(bool granted);
+    // Asks the desktop again; true when granted.
+    bool refreshAccessibility();
     void setMicrophoneGranted(bool granted);
     void setEngineStatus(EngineStatus status);
     void setInputLevel(float level);
@@ -240,6 +247,7 @@ private:
     bool m_isLocked = false;
     QString m_liveTranscript;
     bool m_accessibilityGranted = false;
+    QList<AccessGap> m_accessibilityGaps;
     bool m_microphoneGranted = false;
     EngineStatus m_engineStatus;
     quint64 m_enginePreparations = 0;

@@ -68,6 +68,7 @@ Preferences::Preferences(SettingsStore& store, QObject* parent)
     , m_speechServerModel(readTrimmed(store, speechServerModelKey))
     , m_speechServerLanguage(store.stringValue(speechServerLanguageKey).value_or(defaultSpeechServerLanguage).trimmed())
     , m_speechServerAPIKey(readTrimmed(store, speechServerAPIKeyKey))
+    , m_pasteKey(readTrimmed(store, pasteKeyKey))
 {
     for (auto changed : {&Preferences::speechEngineChanged, &Preferences::speechServerURLChanged,
                          &Preferences::speechServerModelChanged, &Preferences::speechServerLanguageChanged,

@@ -36,6 +36,7 @@ class Preferences final : public QObject {
                        speechServerLanguageChanged)
     Q_PROPERTY(QString speechServerAPIKey READ speechServerAPIKey WRITE setSpeechServerAPIKey NOTIFY
                        speechServerAPIKeyChanged)
+    Q_PROPERTY(QString pasteKey READ pasteKey CONSTANT)
 
 public:
     // Which recogniser turns speech into text.
@@ -69,6 +70,10 @@ public:
     // Sent as a bearer token when the server wants one; empty when missing or not a text.
     static inline const QString speechServerAPIKeyKey = QStringLiteral("speechServerAPIKey");
     static inline const QString defaultSpeechServerLanguage = QStringLiteral("en");
+    // On Wayland desktops that paste through a uinput keyboard: the key that types "v", by its Linux name
+    // ("KEY_DOT"), for a layout the desktop does not tell us; empty (found from the desktop's keymap) when missing.
+    // Set by hand in the settings file; read once at start.
+    static inline const QString pasteKeyKey = QStringLiteral("pasteKey");
 
     // Why a server address typed by the user can't be used, in words for the user; nothing when it can: an http or
     // https address on this computer (127.0.0.0/8, ::1, localhost), or empty, which means not set up. Servers
@@ -93,6 +98,7 @@ public:
     const QString& speechServerModel() const { return m_speechServerModel; }
     const QString& speechServerLanguage() const { return m_speechServerLanguage; }
     const QString& speechServerAPIKey() const { return m_speechServerAPIKey; }
+    const QString& pasteKey() const { return m_pasteKey; }
     // The five speech settings together.
     ServerSpeechEngine::Configuration speechServer() const;
 
@@ -136,6 +142,7 @@ private:
     QString m_speechServerModel;
     QString m_speechServerLanguage;
     QString m_speechServerAPIKey;
+    QString m_pasteKey;
 };
 
 } // namespace sayloom

@@ -27,6 +27,8 @@ namespace {
 
 constexpr int recentCount = 3;
 
+const QString accessibilityReason = QStringLiteral("To watch the hotkey and type the text where your cursor is.");
+
 // The live transcript as one line: the end of what was said, which is what the speaker is looking for.
 class ElidedLabel final : public QLabel {
 public:
@@ -143,8 +145,11 @@ HomeView::HomeView(AppState& state, Clock& clock, Permissions& permissions, QWid
         texts->setSpacing(2);
         auto* title = new QLabel(name, row);
         title->setFont(DesignTokens::font(TextStyle::body));
+        title->setObjectName(QStringLiteral("title"));
         texts->addWidget(title);
-        texts->addWidget(secondaryLabel(reason, row));
+        QLabel* below = secondaryLabel(reason, row);
+        below->setObjectName(QStringLiteral("reason"));
+        texts->addWidget(below);
         layout->addLayout(texts, 1);
         auto* open = new QPushButton(QStringLiteral("Open Settings"), row);
         open->setAccessibleName(u"Open Settings for " + name);
@@ -155,9 +160,8 @@ HomeView::HomeView(AppState& state, Clock& clock, Permissions& permissions, QWid
     };
     m_microphoneRow = permissionRow(QStringLiteral("Microphone"), QStringLiteral("To hear you while you dictate."),
                                     Permissions::microphonePage());
-    m_accessibilityRow = permissionRow(QStringLiteral("Accessibility"),
-                                       QStringLiteral("To watch the hotkey and type the text where your cursor is."),
-                                       Permissions::accessibilityPage());
+    m_accessibilityRow =
+            permissionRow(ScreenTexts::accessibilityTitle({}), accessibilityReason, Permissions::accessibilityPage());
     column->addWidget(m_banner);
 
     // Without a tray the window is the only way in, and closing it does not quit.
@@ -229,6 +233,7 @@ HomeView::HomeView(AppState& state, Clock& clock, Permissions& permissions, QWid
     connect(&m_state, &AppState::liveTranscriptChanged, this, &HomeView::updateTranscript);
     connect(&m_state, &AppState::microphoneGrantedChanged, this, &HomeView::updatePermissions);
     connect(&m_state, &AppState::accessibilityGrantedChanged, this, &HomeView::updatePermissions);
+    connect(&m_state, &AppState::accessibilityGapsChanged, this, &HomeView::updatePermissions);
     connect(&m_state, &AppState::historyChanged, this, &HomeView::updateStats);
     connect(&m_state, &AppState::historyChanged, this, &HomeView::updateRecent);
     connect(&m_state, &AppState::triggerChanged, this, &HomeView::updateRecent);
@@ -298,6 +303,10 @@ void HomeView::updatePermissions()
     const bool accessibility = m_state.accessibilityGranted();
     m_microphoneRow->setVisible(!microphone);
     m_accessibilityRow->setVisible(!accessibility);
+    const QList<AccessGap> gaps = m_state.accessibilityGaps();
+    m_accessibilityRow->findChild<QLabel*>(QStringLiteral("title"))->setText(ScreenTexts::accessibilityTitle(gaps));
+    m_accessibilityRow->findChild<QLabel*>(QStringLiteral("reason"))
+            ->setText(ScreenTexts::accessibilityReason(gaps, accessibilityReason));
     m_banner->setVisible(!microphone || !accessibility);
 }
 

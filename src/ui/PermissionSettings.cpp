@@ -2,6 +2,7 @@
 
 #include "session/AppState.h"
 #include "session/ports/Permissions.h"
+#include "ui/ScreenTexts.h"
 #include "ui/SettingsGroup.h"
 #include "ui/SymbolNames.h"
 #include "ui/design/DesignTokens.h"
@@ -18,6 +19,8 @@ namespace {
 
 constexpr int symbolSize = 16;
 
+const QString accessibilityNeed = QStringLiteral("To watch the hotkey and type where your cursor is.");
+
 } // namespace
 
 PermissionSettings::PermissionSettings(AppState& state, Permissions& permissions, QWidget* parent)
@@ -32,14 +35,14 @@ PermissionSettings::PermissionSettings(AppState& state, Permissions& permissions
     auto* group = new SettingsGroup(QString(), this);
     m_microphone = addRow(*group, QStringLiteral("Microphone"), QStringLiteral("To hear you while you dictate."),
                           Permissions::microphonePage());
-    m_accessibility = addRow(*group, QStringLiteral("Accessibility"),
-                             QStringLiteral("To watch the hotkey and type where your cursor is."),
-                             Permissions::accessibilityPage());
+    m_accessibility =
+            addRow(*group, ScreenTexts::accessibilityTitle({}), accessibilityNeed, Permissions::accessibilityPage());
     column->addWidget(group);
     column->addStretch(1);
 
     connect(&m_state, &AppState::microphoneGrantedChanged, this, &PermissionSettings::updateRows);
     connect(&m_state, &AppState::accessibilityGrantedChanged, this, &PermissionSettings::updateRows);
+    connect(&m_state, &AppState::accessibilityGapsChanged, this, &PermissionSettings::updateRows);
     updateRows();
 }
 
@@ -62,13 +65,21 @@ PermissionSettings::Row PermissionSettings::addRow(SettingsGroup& group, const Q
     layout->addWidget(row.allowed);
     layout->addWidget(row.open);
     status->setAccessibleName(title);
-    group.addRow(title, status, reason);
+    row.reason = group.addRow(title, status, reason);
+    for (auto* label : row.reason->parentWidget()->findChildren<QLabel*>()) {
+        if (label->buddy() == status) {
+            row.title = label;
+        }
+    }
     connect(row.open, &QPushButton::clicked, this, [this, page] { m_permissions.open(page); });
     return row;
 }
 
 void PermissionSettings::updateRows()
 {
+    const QList<AccessGap> gaps = m_state.accessibilityGaps();
+    m_accessibility.title->setText(ScreenTexts::accessibilityTitle(gaps));
+    m_accessibility.reason->setText(ScreenTexts::accessibilityReason(gaps, accessibilityNeed));
     const DesignTokens tokens = DesignTokens::fromPalette(palette());
     for (const auto& [row, granted] : {std::pair(m_microphone, m_state.microphoneGranted()),
                                        std::pair(m_accessibility, m_state.accessibilityGranted())}) {

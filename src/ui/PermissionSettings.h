@@ -25,6 +25,9 @@ public:
     QPushButton* microphoneButton() const { return m_microphone.open; }
     QLabel* accessibilityAllowed() const { return m_accessibility.allowed; }
     QPushButton* accessibilityButton() const { return m_accessibility.open; }
+    // "Accessibility", or what the desktop names as missing.
+    QLabel* accessibilityTitle() const { return m_accessibility.title; }
+    QLabel* accessibilityReason() const { return m_accessibility.reason; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -34,6 +37,8 @@ private:
         QLabel* symbol = nullptr;
         QLabel* allowed = nullptr;
         QPushButton* open = nullptr;
+        QLabel* title = nullptr;
+        QLabel* reason = nullptr;
     };
 
     Row addRow(SettingsGroup& group, const QString& title, const QString& reason, const QString& page);

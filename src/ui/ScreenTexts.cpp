@@ -89,4 +89,28 @@ QString ScreenTexts::clearMessage()
     return QStringLiteral("This removes every saved dictation from this computer. It can't be undone.");
 }
 
+QString ScreenTexts::accessibilityTitle(const QList<AccessGap>& gaps)
+{
+    if (gaps.isEmpty()) {
+        return QStringLiteral("Accessibility");
+    }
+    QStringList titles;
+    for (const AccessGap& gap : gaps) {
+        titles.append(gap.title);
+    }
+    return titles.join(u'\n');
+}
+
+QString ScreenTexts::accessibilityReason(const QList<AccessGap>& gaps, const QString& reason)
+{
+    if (gaps.isEmpty()) {
+        return reason;
+    }
+    QStringList reasons;
+    for (const AccessGap& gap : gaps) {
+        reasons.append(gap.reason);
+    }
+    return reasons.join(u' ');
+}
+
 } // namespace sayloom

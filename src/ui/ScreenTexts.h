@@ -27,6 +27,11 @@ public:
     static QString noRecentTakes(Trigger trigger);
     static QString noDictations(Trigger trigger);
 
+    // The accessibility row of Home's banner and of the permission settings: "Accessibility" with `reason`, or,
+    // where the desktop names what is missing, those names one per line with their reasons.
+    static QString accessibilityTitle(const QList<AccessGap>& gaps);
+    static QString accessibilityReason(const QList<AccessGap>& gaps, const QString& reason);
+
     // The History screen's count header and its clear confirmation.
     static QString dictationCount(qsizetype count);
     static QString clearTitle(qsizetype count);

@@ -274,6 +274,7 @@ public:
     void open(const QString& page) override { opened.append(page); }
     bool isTrusted() const override { return trusted; }
     bool isTrustedPrompting() override { return ++prompts, trusted; }
+    QList<AccessGap> missing() const override { return gaps; }
 
     QList<AudioInputDevice> devices;
     // The overlay's last mode and message, and how often it was shown.
@@ -293,6 +294,7 @@ public:
     // The settings pages opened, in order.
     QStringList opened;
     bool trusted = true;
+    QList<AccessGap> gaps;
     int prompts = 0;
 
 private:

@@ -193,9 +193,19 @@ TEST(SettingsWindow, WritesEverySettingAndFollowsTheSessionAndTheServer)
     ASSERT_TRUE(permissions.accessibilityButton()->isVisible());
     permissions.accessibilityButton()->click();
     EXPECT_EQ(rig.desktop.opened, QStringList{Permissions::accessibilityPage()});
+    // A desktop with two grants names what is still missing as each arrives.
+    rig.desktop.gaps = {{u"Sayloom can't read the keyboard"_s, u"To see the key."_s},
+                        {u"Sayloom can't type"_s, u"To paste."_s}};
+    rig.advance(AppState::accessibilityPollInterval);
+    EXPECT_EQ(permissions.accessibilityTitle()->text(), u"Sayloom can't read the keyboard\nSayloom can't type"_s);
+    EXPECT_EQ(permissions.accessibilityReason()->text(), u"To see the key. To paste."_s);
+    rig.desktop.gaps.removeFirst();
+    rig.advance(AppState::accessibilityPollInterval);
+    EXPECT_EQ(permissions.accessibilityTitle()->text(), u"Sayloom can't type"_s);
     rig.desktop.trusted = true;
     rig.advance(AppState::accessibilityPollInterval);
     EXPECT_TRUE(permissions.accessibilityAllowed()->isVisible());
+    EXPECT_EQ(permissions.accessibilityTitle()->text(), u"Accessibility"_s);
     EXPECT_FALSE(permissions.accessibilityButton()->isVisible());
 }
 
