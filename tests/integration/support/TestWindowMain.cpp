@@ -2,7 +2,7 @@
 // reports on standard output what it gets ("key <sequence>" for each key press but modifiers, "text <hex UTF-8>" for
 // each change), and commands on standard input that work the clipboard like another program: "copy <hex>" and
 // "copy-with-image <hex>" copy text (and a PNG), "dump" and "dump-primary" print "format <name> <hex data>" per
-// format, then "end". The first argument, when given, is the window's WM_CLASS class.
+// format, then "end". The first argument, when given, is the window's WM_CLASS class (its app_id on Wayland).
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -65,7 +65,9 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     if (argc > 1) {
+        // The class on X11; the app_id on Wayland.
         QApplication::setApplicationName(QString::fromLocal8Bit(argv[1]));
+        QGuiApplication::setDesktopFileName(QString::fromLocal8Bit(argv[1]));
     }
     Editor editor;
     QObject::connect(&editor, &QPlainTextEdit::textChanged,
