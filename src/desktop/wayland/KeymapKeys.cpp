@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <libevdev/libevdev.h>
 #include <xkbcommon/xkbcommon.h>
 
 namespace sayloom {
@@ -72,6 +73,21 @@ std::optional<int> KeymapKeys::keyTyping(std::uint32_t keysym, const Names& name
     const Keymap keymap(xkb_keymap_new_from_names(context.get(), &rmlvo, XKB_KEYMAP_COMPILE_NO_FLAGS),
                         &xkb_keymap_unref);
     return keyIn(keymap.get(), keysym);
+}
+
+std::optional<int> KeymapKeys::keyNamed(const QString& name)
+{
+    bool isNumber = false;
+    const int number = name.toInt(&isNumber);
+    if (isNumber) {
+        return number > 0 && number < KEY_CNT ? std::optional(number) : std::nullopt;
+    }
+    QByteArray full = name.trimmed().toUpper().toLatin1();
+    if (!full.startsWith("KEY_")) {
+        full.prepend("KEY_");
+    }
+    const int code = libevdev_event_code_from_name(EV_KEY, full.constData());
+    return code > 0 ? std::optional(code) : std::nullopt;
 }
 
 } // namespace sayloom

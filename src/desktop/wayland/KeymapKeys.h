@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +29,8 @@ public:
     // The Linux key code of the key whose first level in the first layout types `keysym`, in a keymap as text (the
     // form a Wayland compositor sends); nothing when no key does or the text is not a keymap.
     static std::optional<int> keyTyping(std::uint32_t keysym, const QByteArray& keymapText);
+    // The Linux key code a user names in a setting: "KEY_DOT", "dot" or "52"; nothing for no key.
+    static std::optional<int> keyNamed(const QString& name);
     // The same in the keymap these names make.
     static std::optional<int> keyTyping(std::uint32_t keysym, const Names& names);
 };

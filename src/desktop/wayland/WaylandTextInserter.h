@@ -15,9 +15,11 @@ class PasteKeySender;
 // copied meanwhile. Which clipboard and which keyboard are the desktop's choice.
 class WaylandTextInserter final : public TextInserter {
 public:
-    // `modifierHeld` tells whether a modifier key is down on any keyboard (nothing held when it cannot tell). The
-    // parts must outlive this.
-    WaylandTextInserter(PasteClipboard& clipboard, PasteKeySender& keys, std::function<bool()> modifierHeld);
+    // `modifierHeld` tells whether a modifier key is down on any keyboard (nothing held when it cannot tell).
+    // `primary`, when the desktop offers it, is the primary selection, which xterm and rxvt paste with Shift+Insert.
+    // The parts must outlive this.
+    WaylandTextInserter(PasteClipboard& clipboard, PasteKeySender& keys, std::function<bool()> modifierHeld,
+                        PasteClipboard* primary = nullptr);
     WaylandTextInserter(const WaylandTextInserter&) = delete;
     WaylandTextInserter& operator=(const WaylandTextInserter&) = delete;
 
@@ -30,6 +32,7 @@ public:
 
 private:
     PasteClipboard& m_clipboard;
+    PasteClipboard* m_primary;
     PasteKeySender& m_keys;
     std::function<bool()> m_modifierHeld;
 };

@@ -47,6 +47,14 @@ TEST(KeymapKeysTest, FindsTheKeyThatTypesVOnEachLayout)
     EXPECT_EQ(KeymapKeys::keyTyping(XKB_KEY_V, KeymapKeys::Names{"us", ""}), std::nullopt);
     EXPECT_EQ(KeymapKeys::keyTyping(KeymapKeys::keysymV, QByteArray("xkb_keymap { nonsense")), std::nullopt);
     EXPECT_EQ(KeymapKeys::keyTyping(KeymapKeys::keysymV, QByteArray()), std::nullopt);
+
+    // The override a user writes in the settings file.
+    for (const char* name : {"KEY_DOT", "dot", " key_dot ", "52"}) {
+        EXPECT_EQ(KeymapKeys::keyNamed(QString::fromLatin1(name)), KEY_DOT) << name;
+    }
+    for (const char* name : {"", "KEY_NOPE", "0", "-3", "70000"}) {
+        EXPECT_EQ(KeymapKeys::keyNamed(QString::fromLatin1(name)), std::nullopt) << name;
+    }
 }
 
 } // namespace
