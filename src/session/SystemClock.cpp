@@ -1,7 +1,6 @@
 #include "session/SystemClock.h"
 
-#include <QCoroTimer>
-#include <QTimer>
+#include "base/PreciseSleep.h"
 
 namespace sayloom {
 
@@ -18,11 +17,7 @@ QDateTime SystemClock::wallNow() const
 QCoro::Task<void> SystemClock::sleep(std::chrono::milliseconds duration)
 {
     // A coarse timer may fire 5 % early, which would blur the 250 ms tap and the 300 ms tail.
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.start(duration);
-    co_await timer;
+    co_await sleepPrecisely(duration);
 }
 
 } // namespace sayloom

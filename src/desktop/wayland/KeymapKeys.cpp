@@ -1,8 +1,8 @@
 #include "desktop/wayland/KeymapKeys.h"
 
 #include <algorithm>
-#include <memory>
 #include <libevdev/libevdev.h>
+#include <memory>
 #include <xkbcommon/xkbcommon.h>
 
 namespace sayloom {

@@ -1,10 +1,8 @@
 #include "desktop/wayland/UinputKeyboard.h"
 
+#include "base/PreciseSleep.h"
 #include "desktop/wayland/EvdevAccess.h"
 #include "desktop/wayland/WaylandLog.h"
-
-#include <QCoroTimer>
-#include <QTimer>
 
 #include <cstring>
 #include <libevdev/libevdev-uinput.h>
@@ -17,15 +15,6 @@ namespace sayloom {
 namespace {
 
 static_assert(KEY_V == 47);
-
-QCoro::Task<void> sleepPrecisely(std::chrono::steady_clock::duration duration)
-{
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.start(std::chrono::ceil<std::chrono::milliseconds>(duration));
-    co_await timer;
-}
 
 std::vector<int> keysOf(PasteKeys keys, int vKey)
 {
@@ -126,7 +115,8 @@ QCoro::Task<bool> UinputKeyboard::sendPaste(PasteKeys keys)
     m_sending = true;
     const auto settled = m_createdAt + settleTime;
     if (std::chrono::steady_clock::now() < settled) {
-        co_await sleepPrecisely(settled - std::chrono::steady_clock::now());
+        co_await sleepPrecisely(
+                std::chrono::ceil<std::chrono::milliseconds>(settled - std::chrono::steady_clock::now()));
     }
     std::vector<int> down;
     bool sent = true;

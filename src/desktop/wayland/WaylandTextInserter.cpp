@@ -1,24 +1,13 @@
 #include "desktop/wayland/WaylandTextInserter.h"
 
+#include "base/PreciseSleep.h"
 #include "desktop/PasteClipboard.h"
 #include "desktop/wayland/PasteKeySender.h"
 #include "desktop/wayland/WaylandLog.h"
 
-#include <QCoroTimer>
-#include <QTimer>
-
 namespace sayloom {
 
 namespace {
-
-QCoro::Task<void> sleepPrecisely(std::chrono::milliseconds duration)
-{
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.start(duration);
-    co_await timer;
-}
 
 // The application id names terminals on Wayland as the window class does on X11.
 PasteKeys pasteKeysForTarget(const std::optional<RunningApplication>& target)

@@ -1,32 +1,18 @@
 #include "desktop/x11/X11TextInserter.h"
 
+#include "base/PreciseSleep.h"
 #include "desktop/x11/X11ClipboardClock.h"
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
 #include "desktop/x11/X11PasteClipboard.h"
 
 #include <QClipboard>
-#include <QCoroTimer>
 #include <QGuiApplication>
-#include <QTimer>
 
 #include <cstdlib>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 namespace sayloom {
-
-namespace {
-
-QCoro::Task<void> sleepPrecisely(std::chrono::milliseconds duration)
-{
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.start(duration);
-    co_await timer;
-}
-
-} // namespace
 
 X11TextInserter::X11TextInserter()
     : m_connection(X11Connection::open())
