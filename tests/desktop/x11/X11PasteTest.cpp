@@ -5,6 +5,7 @@
 #include "desktop/x11/X11Connection.h"
 #include "desktop/x11/X11Keyboard.h"
 #include "desktop/x11/X11TextInserter.h"
+#include "integration/support/DesktopWaits.h"
 #include "integration/support/TestWindow.h"
 #include "support/Printers.h"
 
@@ -20,20 +21,6 @@ namespace sayloom::testing {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-// Runs the task to its end with the event loop running, doing `meanwhile` once it has started.
-bool finish(
-        QCoro::Task<void> task, const std::function<void()>& meanwhile = [] {})
-{
-    meanwhile();
-    return waitUntil([&task] { return task.isReady(); });
-}
-
-std::optional<RunningApplication> waitForFront(const X11ActiveWindow& windows, qint64 pid)
-{
-    waitUntil([&] { return windows.frontmost() && windows.frontmost()->identity == QString::number(pid); });
-    return windows.frontmost();
-}
 
 TEST(X11Desktop, PastesIntoTheFocusedWindowAndPutsTheClipboardBack)
 {

@@ -4,6 +4,7 @@
 #include "desktop/wayland/WaylandConnection.h"
 #include "desktop/wayland/WaylandTextInserter.h"
 #include "integration/support/SwayServer.h"
+#include "integration/support/DesktopWaits.h"
 #include "integration/support/TestWindow.h"
 #include "integration/wayland/SwayTest.h"
 #include "support/Printers.h"
@@ -18,19 +19,6 @@ namespace sayloom::testing {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-bool finish(
-        QCoro::Task<void> task, const std::function<void()>& meanwhile = [] {})
-{
-    meanwhile();
-    return waitUntil([&task] { return task.isReady(); });
-}
-
-std::optional<RunningApplication> waitForFront(const SwayActiveWindow& windows, qint64 pid)
-{
-    waitUntil([&] { return windows.frontmost() && windows.frontmost()->identity == QString::number(pid); });
-    return windows.frontmost();
-}
 
 // Runs wl-copy or wl-paste on the private sway with the event loop running, so that we can serve what it reads.
 QByteArray wlClipboard(const QString& program, const QStringList& arguments, const QByteArray& input = {})
