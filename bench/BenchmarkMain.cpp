@@ -36,4 +36,16 @@ void timedTakes(benchmark::internal::Benchmark* benchmark)
             ->ReportAggregatesOnly(true);
 }
 
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds patience)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
 } // namespace sayloom

@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <functional>
 
 namespace sayloom {
 
@@ -18,5 +20,8 @@ int runRegisteredBenchmarks(int argc, char** argv);
 // For benchmarks that time one take by hand per repetition: 40 repetitions in milliseconds, reported as their mean,
 // median and spread. Use with Apply().
 void timedTakes(benchmark::internal::Benchmark* benchmark);
+
+// Runs the event loop busily (a timing must not wait for a timer's slack) until `done`; false after `patience`.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds patience = std::chrono::seconds(2));
 
 } // namespace sayloom

@@ -21,18 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds patience = 2s)
-{
-    const auto deadline = Clock::now() + patience;
-    while (!done()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
 // From the trigger's raw release leaving another client (as the keyboard's would) to the monitor's report on the
 // main thread.
 void BM_TriggerReleaseToReport(benchmark::State& state)

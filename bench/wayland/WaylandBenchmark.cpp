@@ -22,18 +22,6 @@ using namespace std::chrono_literals;
 
 SwayServer* sway = nullptr;
 
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds patience = 2s)
-{
-    const auto deadline = Clock::now() + patience;
-    while (!done()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
 // The virtual keyboard, noting when the keystroke has left for the compositor.
 class TimedKeys final : public PasteKeySender {
 public:

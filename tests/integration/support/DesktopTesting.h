@@ -3,7 +3,10 @@
 #include "integration/support/ChildProcess.h"
 #include "session/ports/ActiveApplication.h"
 
+#include <QByteArray>
 #include <QCoroTask>
+#include <QMap>
+#include <QString>
 
 #include <functional>
 
@@ -22,6 +25,16 @@ inline std::optional<RunningApplication> waitForFront(const ActiveApplication& w
 {
     waitUntil([&] { return windows.frontmost() && windows.frontmost()->identity == QString::number(pid); });
     return windows.frontmost();
+}
+
+// What the clipboard holds while a paste of `text` is under way: the text and the two transient markers, as a
+// program reading it sees them.
+inline QMap<QString, QByteArray> transientClipboard(const QString& text)
+{
+    return {{QStringLiteral("text/plain"), text.toUtf8()},
+            {QStringLiteral("text/plain;charset=utf-8"), text.toUtf8()},
+            {QStringLiteral("org.nspasteboard.TransientType"), {}},
+            {QStringLiteral("x-kde-passwordManagerHint"), "secret"}};
 }
 
 } // namespace sayloom::testing
